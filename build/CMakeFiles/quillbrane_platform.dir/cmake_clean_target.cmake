@@ -1,0 +1,3 @@
+file(REMOVE_RECURSE
+  "libquillbrane_platform.a"
+)

@@ -1,0 +1,2 @@
+# Empty dependencies file for quillbrane_platform.
+# This may be replaced when dependencies are built.
