@@ -98,4 +98,9 @@ std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
   return 0;
 }
 
+std::uint32_t FillLayoutRecord(DiskSource&, const DiskFacts&, std::span<std::uint8_t, LayoutBufferSize>) {
+  // The partition-table decoder is not written yet.
+  return ErrorNotSupported;
+}
+
 }  // namespace quillbrane

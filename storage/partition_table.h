@@ -32,4 +32,12 @@ bool IsGptHeaderIntact(std::span<const std::uint8_t> header);
 std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
                                  std::span<std::uint8_t, GeometryBufferSize> record);
 
+// Fills `record` (zeroed by the caller) with the DRIVE_LAYOUT_INFORMATION_EX
+// Windows' partition manager would report for the disk. Returns 0, or a
+// Windows error code with `record` left as it was: 122 when the layout has
+// more entries than the record holds, 1393 when a GPT disk has no valid
+// header, the mapped code of a read error.
+std::uint32_t FillLayoutRecord(DiskSource& disk, const DiskFacts& facts,
+                               std::span<std::uint8_t, LayoutBufferSize> record);
+
 }  // namespace quillbrane
