@@ -1,2 +1,7 @@
 # Tests of the Linux implementation; built only on Linux.
 quillbrane_add_test(linux_storage_test linux/linux_storage_test.cpp LIBS quillbrane_platform)
+
+# The program as a process: normal run, report creation failures, full
+# file system. Attaches loop devices when run as root, so it runs alone.
+add_test(NAME process_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/process_test.sh $<TARGET_FILE:quillbrane>)
+set_tests_properties(process_test PROPERTIES RESOURCE_LOCK loopdev TIMEOUT 120)
