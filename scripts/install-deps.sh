@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libblkid-dev libmount-dev
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
-  clang libclang-rt-14-dev strace
+  clang libclang-rt-14-dev strace valgrind
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64 wine64)
