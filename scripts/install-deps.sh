@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 # Safe to run again: it installs nothing that is already there.
+#   --windows  also the cross compiler and Wine for the Windows suite
+#   --bench    also what bench/run.sh measures with
 set -euo pipefail
 
 packages=(
@@ -10,9 +12,13 @@ packages=(
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
   clang libclang-rt-14-dev strace valgrind
 )
-if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64 wine64)
-fi
+for option in "$@"; do
+  case "$option" in
+    --windows) packages+=(g++-mingw-w64-x86-64 wine64) ;;
+    --bench) packages+=(hyperfine time jq) ;;
+    *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
