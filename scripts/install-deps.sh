@@ -11,6 +11,7 @@ packages=(
   libblkid-dev libmount-dev
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
   clang libclang-rt-14-dev strace valgrind
+  dpkg-dev man-db groff-base gzip file
 )
 for option in "$@"; do
   case "$option" in
