@@ -5,8 +5,11 @@
 # target ratios, how the survey's cost grows with disks and partitions, and
 # where its instructions go.
 #
-#   bash bench/run.sh [SURVEY]     (as root; SURVEY defaults to a Release
-#                                   build of this tree in build-bench/)
+#   bash bench/run.sh [--keep DIR] [SURVEY]
+#
+# as root. SURVEY defaults to a Release build of this tree in build-bench/.
+# --keep DIR copies the callgrind profiles of the survey and the survey's
+# report on the rig into DIR, for callgrind_annotate.
 #
 # The rig is made of sparse image files under /var/tmp: loop disks with GPT
 # and MBR layouts (logical partitions included), ext4, NTFS and FAT32 file
@@ -53,7 +56,7 @@ show_devices() {
 instructions() { # name command...
   local out="$work/callgrind.$1"
   shift
-  valgrind --tool=callgrind --callgrind-out-file="$out" "$@" >/dev/null 2>"$out.log" || true
+  valgrind --tool=callgrind --callgrind-out-file="$out" "$@" >/dev/null 2>/dev/null || true
   awk '/^(summary|totals):/ { print $2; exit }' "$out"
 }
 
@@ -117,6 +120,7 @@ measure() {
   for l in "${labels[@]}"; do
     # shellcheck disable=SC2086
     ir[$l]=$(instructions "$l" ${cmd[$l]})
+    if [[ $l == survey ]]; then cp "$out/Quillbrane.txt" "$work/rig-report.txt"; fi
     # shellcheck disable=SC2086
     rss[$l]=$(peak_rss ${cmd[$l]})
   done
@@ -135,7 +139,13 @@ measure() {
   echo "Rig: ${#rig_disks[@]} loop disks (GPT; MBR with 3 logical partitions; MBR; blank),"
   echo "${#rig_parts[@]} partitions on offset loop devices (ext4 x4, NTFS x2, FAT32 x3, none x1),"
   echo "one ext4 mounted at two places, one NTFS mounted through ntfs-3g."
-  echo "Survey: $survey ($survey_version)"
+  echo "Survey: $survey (tree $survey_version)"
+  # What the survey found, so that a run that did less work shows.
+  local report="$work/rig-report.txt"
+  count() { grep -c -- "$1" "$report" || true; }
+  echo "Its report on the rig: $(count '^IOCTL_DISK_GET_DRIVE_GEOMETRY_EX:') drives opened," \
+    "$(count '^> PartitionEntry\[') partition entries, $(count '^    - File system: ') volumes with a" \
+    "file system, $(count '^    - Path(') mount paths, $(count '^>>> ') error lines."
   echo
   printf '| %-32s | %15s | %15s | %15s |\n' "Command" "Instructions" "Median wall ms" "Peak RSS KiB"
   printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..34})" "$(printf -- '-%.0s' {1..16}):" \
@@ -220,6 +230,13 @@ fi
 [[ $(id -u) -eq 0 ]] || die "needs root (loop devices, mounts, a private mount namespace)"
 bash "$here/scripts/install-deps.sh" --bench
 
+keep=""
+if [[ "${1:-}" == "--keep" ]]; then
+  (($# >= 2)) || die "--keep needs a directory"
+  mkdir -p "$2"
+  keep=$(realpath "$2")
+  shift 2
+fi
 if (($#)); then
   survey=$(realpath "$1")
   [[ -x "$survey" ]] || die "not an executable: $1"
@@ -406,3 +423,8 @@ unshare -m --propagation private -- bash "$self" --measure "$work" "$survey" "$s
 inner=$!
 wait "$inner"
 inner=""
+if [[ -n "$keep" ]]; then
+  cp "$work"/callgrind.survey "$work"/callgrind.d*p* "$work/rig-report.txt" "$keep/"
+  echo
+  echo "Profiles and the rig's report kept in $keep"
+fi
