@@ -10,7 +10,9 @@ packages=(
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
 )
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64 wine64)
+  # wine64 only recommends wine, which provides the wine and wineserver
+  # commands, and recommends are not installed here.
+  packages+=(g++-mingw-w64-x86-64 wine64 wine)
 fi
 
 missing=()
