@@ -15,7 +15,9 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --windows) packages+=(g++-mingw-w64-x86-64 wine64) ;;
+    # wine64 only recommends wine, which provides the wine and wineserver
+    # commands, and recommends are not installed here.
+    --windows) packages+=(g++-mingw-w64-x86-64 wine64 wine) ;;
     --bench) packages+=(hyperfine time jq) ;;
     *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
   esac
