@@ -214,7 +214,8 @@ measure() {
     awk '/file:function/ { on = 1; getline; next } on && !NF { exit } on { print; if (++n == 15) exit }' |
     sed -e 's/std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> >/std::string/g' \
       -e 's/std::basic_string_view<char, std::char_traits<char> >/std::string_view/g' \
-      -e 's/\[[^]]*\/\([^/]*\)\]$/[\1]/' -e 's/^/  /'
+      -e 's/\[[^]]*\/\([^/]*\)\]$/[\1]/' -e 's/^/  /' ||
+    true # awk leaves early: callgrind_annotate may end on SIGPIPE
 }
 
 if [[ "${1:-}" == "--measure" ]]; then
