@@ -363,7 +363,11 @@ for image in "${rig_images[@]}"; do
     case $fs in
       ext4) mkfs.ext4 -q -F -E nodiscard -L "$label" -U "$(guid 9 "${#rig_parts[@]}")" "$dev" ;;
       vfat) mkfs.vfat -F 32 -s 1 -n "$label" -i "5142$(printf '%04X' "${#rig_parts[@]}")" "$dev" >/dev/null ;;
-      ntfs) mkfs.ntfs -q -Q -F -L "$label" -p "$start" -H 255 -S 63 "$dev" >/dev/null ;;
+      ntfs)
+        mkfs.ntfs -q -Q -F -L "$label" -p "$start" -H 255 -S 63 "$dev" >/dev/null
+        # mkfs.ntfs draws the serial at random; the rig's is fixed.
+        ntfslabel --new-serial="5142A000000000$(printf '%02X' "${#rig_parts[@]}")" "$dev" >/dev/null 2>&1
+        ;;
     esac
   done < <(partitions_of "$image")
 done
