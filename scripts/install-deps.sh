@@ -8,9 +8,13 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libblkid-dev libmount-dev
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
+  clang libclang-rt-14-dev strace valgrind
+  dpkg-dev man-db groff-base gzip file
 )
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64 wine64)
+  # wine64 only recommends wine, which provides the wine and wineserver
+  # commands, and recommends are not installed here.
+  packages+=(g++-mingw-w64-x86-64 wine64 wine)
 fi
 
 missing=()
