@@ -68,9 +68,17 @@ class LinuxStorage final : public StorageQueries {
     return true;
   }
 
-  bool QueryLayout(DriveHandle handle, std::span<std::uint8_t, LayoutBufferSize>) override {
-    if (Find(handle) == nullptr) return Fail(6);
-    return Fail(ErrorNotSupported);
+  bool QueryLayout(DriveHandle handle, std::span<std::uint8_t, LayoutBufferSize> buffer) override {
+    OpenDrive* drive = Find(handle);
+    if (drive == nullptr) return Fail(6);
+    // The tables are read from the whole-disk device itself: the kernel may
+    // have no partition support, and its view is not Windows' anyway.
+    DiskFacts facts;
+    facts.removable = drive->drive.removable;
+    if (const std::uint32_t code = ReadDiskFacts(drive->fd, facts); code != 0) return Fail(code);
+    FdDiskSource disk(drive->fd, facts.sizeBytes);
+    if (const std::uint32_t code = FillLayoutRecord(disk, facts, buffer); code != 0) return Fail(code);
+    return true;
   }
 
   void CloseDrive(DriveHandle handle) override {
