@@ -16,3 +16,8 @@ if(NOT QUILLBRANE_SANITIZE)
   add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>)
   set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
 endif()
+
+# The hostile-disk catalogue as image files and a manifest of what the
+# report must show for each, for the end-to-end test and bench/hostile.sh.
+add_executable(write_hostile_disks write_hostile_disks.cpp)
+target_link_libraries(write_hostile_disks PRIVATE quillbrane_disk_images quillbrane_core)
