@@ -88,12 +88,12 @@ std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
   // The detection info stays zero: no BIOS detected this disk.
   if (facts.removable) return 0;
 
+  // Too small to hold a table: nothing to identify, and no sector 0 to ask
+  // for (a read past the device's end is never issued).
+  if (SectorCount(facts) == 0) return 0;
   std::array<std::uint8_t, MaxSectorSize> sector{};
   const auto sector0 = std::span<std::uint8_t>(sector).first(facts.sectorSize);
-  if (const std::uint32_t code = disk.ReadAt(0, sector0); code != 0) {
-    // Too small to hold a table: nothing to identify.
-    return facts.sizeBytes < facts.sectorSize ? 0 : code;
-  }
+  if (const std::uint32_t code = disk.ReadAt(0, sector0); code != 0) return code;
   if (IsProtectiveMbr(sector0)) {
     // The same header the layout query uses, so both report the same style
     // and disk GUID.

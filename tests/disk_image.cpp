@@ -109,6 +109,7 @@ void DiskImage::WriteGpt(const GptSpec& spec) {
 std::uint32_t ProbeDisk::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
   ++reads;
   bytesRead += out.size();
+  if (size != 0 && (offset > size || size - offset < out.size())) ++readsOutside;
   if (budget != 0 && bytesRead > budget) return ErrorIoDevice;
   if (failCode != 0 && offset < failTo && offset + out.size() > failFrom) return failCode;
   return inner_.ReadAt(offset, out);

@@ -80,11 +80,17 @@ class DiskImage {
 // Forwards to another source and counts what was read; fails every read
 // that touches [failFrom, failTo) with `failCode`, and every read once
 // `budget` bytes (when not 0) have been read, so a decoder that reads far
-// more than it should fails at once instead of running for hours.
+// more than it should fails at once instead of running for hours. With
+// `size` set, counts the reads asked for outside the first `size` bytes:
+// a decoder must not ask for bytes past the device's end, whatever the
+// source then answers.
 class ProbeDisk final : public DiskSource {
  public:
-  explicit ProbeDisk(DiskSource& inner) : inner_(inner) {}
+  explicit ProbeDisk(DiskSource& inner, std::uint64_t sizeBytes = 0) : size(sizeBytes), inner_(inner) {}
   std::uint32_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+  std::uint64_t size = 0;
+  std::uint64_t readsOutside = 0;
 
   std::uint64_t failFrom = 0;
   std::uint64_t failTo = 0;

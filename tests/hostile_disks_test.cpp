@@ -88,7 +88,7 @@ TEST(HostileDiskTest, EachDiskDecodesAsItsTableSays) {
     ASSERT_TRUE(sizes.insert(disk.bytes.size()).second) << "two disks of " << disk.bytes.size() << " bytes";
 
     MemoryDiskSource memory(disk.bytes);
-    test::ProbeDisk probe(memory);
+    test::ProbeDisk probe(memory, disk.bytes.size());
     // Three passes over the disk at most: a decoder that loops or re-reads
     // without bound fails here instead of running on.
     probe.budget = 3 * disk.bytes.size() + 65536;
@@ -100,6 +100,7 @@ TEST(HostileDiskTest, EachDiskDecodesAsItsTableSays) {
     ASSERT_EQ(code, disk.code);
     std::array<std::uint8_t, GeometryBufferSize> geometryRecord{};
     ASSERT_EQ(FillGeometryRecord(probe, facts, geometryRecord), 0u) << "the geometry of any readable disk";
+    EXPECT_EQ(probe.readsOutside, 0u) << "reads asked for past the disk's end";
 
     if (code != 0) {
       EXPECT_TRUE(std::all_of(record.begin(), record.end(), [](std::uint8_t b) { return b == Untouched; }))
@@ -161,6 +162,31 @@ TEST(HostileDiskTest, AClonedDiskHasTheSameIdentifiersAsItsOriginal) {
   EXPECT_TRUE(std::equal(original.begin(), original.end(), copy.begin()));
   EXPECT_EQ(FormatGuid(std::span<const std::uint8_t>(copy).subspan(layout::GptDiskId).first<GuidSize>()),
             "{5EB1A2C3-0D4E-4F60-8172-93A4B5C6D7E8}");
+}
+
+TEST(HostileDiskTest, DevicesShorterThanASectorAreNotReadPastTheirEnd) {
+  // A device of a few bytes has no sector 0: both queries answer without
+  // asking for the bytes it does not have. Found by the partition-table
+  // fuzzer: the geometry query read a whole sector regardless.
+  const struct {
+    std::size_t bytes;
+    std::uint32_t sectorSize;
+    bool removable;
+  } cases[] = {{1, 512, false}, {356, 512, false}, {511, 512, true}, {4095, 4096, false}, {512, 4096, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bytes) + " bytes, sectors of " + std::to_string(c.sectorSize) +
+                 (c.removable ? ", removable" : ", fixed"));
+    std::vector<std::uint8_t> bytes(c.bytes, 0x55);
+    MemoryDiskSource memory(bytes);
+    test::ProbeDisk probe(memory, bytes.size());
+    const DiskFacts facts{bytes.size(), c.sectorSize, c.removable};
+    std::array<std::uint8_t, GeometryBufferSize> geometryRecord{};
+    EXPECT_EQ(FillGeometryRecord(probe, facts, geometryRecord), 0u);
+    EXPECT_EQ(LoadI64(geometryRecord, geometry::DiskSize), static_cast<std::int64_t>(c.bytes));
+    std::array<std::uint8_t, LayoutBufferSize> layoutRecord{};
+    EXPECT_EQ(FillLayoutRecord(probe, facts, layoutRecord), 0u);
+    EXPECT_EQ(probe.readsOutside, 0u);
+  }
 }
 
 }  // namespace
