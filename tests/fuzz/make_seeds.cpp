@@ -1,12 +1,15 @@
-// Writes a few small disks into a directory as seeds for the
-// partition-table fuzzer: a GPT disk, an MBR disk with a chain of logical
-// partitions, and a disk with no table. Each file starts with the control
-// byte the fuzzer reads (0: 512-byte sectors, fixed disk).
+// Writes seeds for the partition-table fuzzer into a directory: a GPT disk,
+// an MBR disk with a chain of logical partitions, a disk with no table
+// (each whole, after the control byte 0: 512-byte sectors, fixed disk), and
+// the first 64 KiB of every disk of the hostile-disk catalogue, followed in
+// the fuzzer's view by as many zero sectors as the disk had.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "hostile_disks.h"
 #include "storage/byte_order.h"
 #include "storage/crc32.h"
 #include "storage/disk_formats.h"
@@ -89,6 +92,26 @@ void WriteSeed(const std::string& dir, const std::string& name, const std::vecto
   std::fclose(file);
 }
 
+// The fuzzer's control byte for a sector size, with the tail bit set.
+std::uint8_t ControlFor(std::uint32_t sectorSize) {
+  const std::uint8_t index = sectorSize == 4096 ? 3 : sectorSize == 2048 ? 2 : sectorSize == 1024 ? 1 : 0;
+  return static_cast<std::uint8_t>(0x10 | index);
+}
+
+void WriteHostileSeed(const std::string& dir, const test::HostileDisk& disk) {
+  constexpr std::size_t HeadBytes = 64 * 1024;
+  const std::size_t head = std::min(disk.bytes.size(), HeadBytes);
+  std::vector<std::uint8_t> seed(5);
+  seed[0] = ControlFor(disk.sectorSize);
+  StoreU32(seed, 1, static_cast<std::uint32_t>((disk.bytes.size() - head) / Sector));
+  seed.insert(seed.end(), disk.bytes.begin(), disk.bytes.begin() + static_cast<std::ptrdiff_t>(head));
+  const std::string path = dir + "/hostile-" + disk.name;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return;
+  std::fwrite(seed.data(), 1, seed.size(), file);
+  std::fclose(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,5 +122,8 @@ int main(int argc, char** argv) {
   WriteSeed(argv[1], "seed-gpt", GptDisk());
   WriteSeed(argv[1], "seed-mbr-logicals", MbrDiskWithLogicals());
   WriteSeed(argv[1], "seed-blank", std::vector<std::uint8_t>(4 * Sector));
+  for (const test::HostileDisk& disk : test::HostileDisks()) {
+    WriteHostileSeed(argv[1], disk);
+  }
   return 0;
 }
