@@ -25,21 +25,28 @@ std::uint64_t EntryArrayBytes(std::span<const std::uint8_t> header) {
   return std::uint64_t{LoadU32(header, gpt::NumberOfPartitionEntries)} * gpt::EntrySizeValue;
 }
 
+// The entry array is read in pieces of this size: a real array (16 KiB) in
+// one read, the largest accepted (4 MiB) in 64 reads rather than 8192
+// sector-sized ones. A multiple of every sector size and of 128.
+constexpr std::size_t EntryArrayChunkBytes = 64 * 1024;
+static_assert(EntryArrayChunkBytes % MaxSectorSize == 0 && EntryArrayChunkBytes % gpt::EntrySizeValue == 0);
+
 // Reads the entry array of a header whose geometry was checked by
-// IsHeaderSane, one sector at a time, so memory stays one sector whatever
+// IsHeaderSane, one chunk at a time, so memory stays one chunk whatever
 // the header says. Computes the array's CRC-32 into `crc` and hands each
 // 128-byte entry to `visit` in order. Returns 0 or the code of a read error.
 template <typename Visit>
 std::uint32_t StreamEntryArray(DiskSource& disk, const DiskFacts& facts, std::span<const std::uint8_t> header,
                                std::uint32_t& crc, Visit&& visit) {
-  std::array<std::uint8_t, MaxSectorSize> chunk{};
+  std::array<std::uint8_t, EntryArrayChunkBytes> chunk{};
   std::uint64_t offset = LoadU64(header, gpt::PartitionEntryLba) * facts.sectorSize;
   std::uint64_t remaining = EntryArrayBytes(header);
   crc = 0;
   while (remaining > 0) {
-    // Sector sizes are multiples of 128, so a chunk holds whole entries.
+    // Chunks hold whole entries; the array's bytes lie inside the disk
+    // (IsHeaderSane), so no read runs past it.
     const auto part = std::span<std::uint8_t>(chunk).first(
-        static_cast<std::size_t>(std::min<std::uint64_t>(remaining, facts.sectorSize)));
+        static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk.size())));
     if (const std::uint32_t code = disk.ReadAt(offset, part); code != 0) return code;
     crc = Crc32(part, crc);
     for (std::size_t at = 0; at + gpt::EntrySizeValue <= part.size(); at += gpt::EntrySizeValue) {
