@@ -38,9 +38,10 @@ class TailedDisk final : public DiskSource {
   TailedDisk(std::span<const std::uint8_t> head, std::uint64_t size) : head_(head), size_(size) {}
   std::uint32_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     if (offset > size_ || size_ - offset < out.size()) std::abort();  // the decoder checks bounds first
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      out[i] = offset + i < head_.size() ? head_[static_cast<std::size_t>(offset + i)] : 0;
-    }
+    const std::size_t fromHead =
+        offset < head_.size() ? std::min(out.size(), head_.size() - static_cast<std::size_t>(offset)) : 0;
+    if (fromHead > 0) std::memcpy(out.data(), head_.data() + offset, fromHead);
+    std::memset(out.data() + fromHead, 0, out.size() - fromHead);
     return 0;
   }
 
