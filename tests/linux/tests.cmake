@@ -21,3 +21,11 @@ endif()
 # report must show for each, for the end-to-end test and bench/hostile.sh.
 add_executable(write_hostile_disks write_hostile_disks.cpp)
 target_link_libraries(write_hostile_disks PRIVATE quillbrane_disk_images quillbrane_core)
+
+# Every hostile disk of the catalogue attached as a loop disk and surveyed
+# under a time limit: a well-formed report showing what the catalogue says,
+# images unchanged, no line forged by labels, names or mount paths.
+add_test(NAME hostile_disks_e2e_test
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/hostile_disks_test.sh
+                 $<TARGET_FILE:quillbrane> $<TARGET_FILE:write_hostile_disks>)
+set_tests_properties(hostile_disks_e2e_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 600)
