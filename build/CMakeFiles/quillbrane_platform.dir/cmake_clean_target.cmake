@@ -1,3 +1,0 @@
-file(REMOVE_RECURSE
-  "libquillbrane_platform.a"
-)
