@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libblkid-dev libmount-dev
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
+  clang libclang-rt-14-dev strace valgrind
+  dpkg-dev man-db groff-base gzip file
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64 wine64)

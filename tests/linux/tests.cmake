@@ -1,2 +1,17 @@
 # Tests of the Linux implementation; built only on Linux.
 quillbrane_add_test(linux_storage_test linux/linux_storage_test.cpp LIBS quillbrane_platform)
+
+# The program as a process: normal run, report creation failures, full
+# file system. Attaches loop devices when run as root, so it runs alone.
+add_test(NAME process_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/process_test.sh $<TARGET_FILE:quillbrane>)
+set_tests_properties(process_test PROPERTIES RESOURCE_LOCK loopdev TIMEOUT 120)
+
+# The survey only reads: opens traced with strace, images checksummed.
+add_test(NAME read_only_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/read_only_test.sh $<TARGET_FILE:quillbrane>)
+set_tests_properties(read_only_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 120)
+
+# The program under valgrind memcheck (which cannot run a sanitized build).
+if(NOT QUILLBRANE_SANITIZE)
+  add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>)
+  set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()
