@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "linux/fixture_machine.h"
 #include "storage/byte_order.h"
 #include "storage/disk_formats.h"
 #include "storage/linux/drive_list.h"
@@ -18,51 +19,7 @@
 namespace quillbrane {
 namespace {
 
-namespace fs = std::filesystem;
-
-class FixtureMachine {
- public:
-  FixtureMachine() {
-    char pattern[] = "/tmp/quillbrane-sysfs-XXXXXX";
-    root_ = mkdtemp(pattern);
-    fs::create_directories(root_ / "sys/block");
-    fs::create_directories(root_ / "dev");
-  }
-  ~FixtureMachine() { fs::remove_all(root_); }
-
-  // A block device in sysfs; `sectors` in 512-byte units as sysfs gives them.
-  void AddBlock(const std::string& name, const std::string& dev, std::uint64_t sectors, bool removable = false) {
-    const fs::path dir = root_ / "sys/block" / name;
-    fs::create_directories(dir);
-    Write(dir / "dev", dev + "\n");
-    Write(dir / "size", std::to_string(sectors) + "\n");
-    Write(dir / "removable", removable ? "1\n" : "0\n");
-  }
-  void AddLoop(int number, const std::string& backingFile, std::uint64_t offset, std::uint64_t sectors) {
-    const std::string name = "loop" + std::to_string(number);
-    AddBlock(name, "7:" + std::to_string(number), sectors);
-    if (!backingFile.empty()) {
-      fs::create_directories(root_ / "sys/block" / name / "loop");
-      Write(root_ / "sys/block" / name / "loop/backing_file", backingFile + "\n");
-      Write(root_ / "sys/block" / name / "loop/offset", std::to_string(offset) + "\n");
-    }
-  }
-  // The device node: an image file of `bytes` bytes.
-  fs::path AddDevice(const std::string& name, std::vector<std::uint8_t> bytes) {
-    const fs::path path = root_ / "dev" / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-  LinuxRoots Roots() const {
-    return LinuxRoots{(root_ / "sys/block").string(), (root_ / "dev").string(), "/nonexistent"};
-  }
-  std::string SysBlock() const { return (root_ / "sys/block").string(); }
-
- private:
-  static void Write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
-  fs::path root_;
-};
+using test::FixtureMachine;
 
 std::vector<std::string> Names(const std::vector<LinuxDrive>& drives) {
   std::vector<std::string> names;

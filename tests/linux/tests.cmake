@@ -1,5 +1,7 @@
 # Tests of the Linux implementation; built only on Linux.
 quillbrane_add_test(linux_storage_test linux/linux_storage_test.cpp LIBS quillbrane_platform)
+quillbrane_add_test(volume_mounts_test linux/volume_mounts_test.cpp LIBS quillbrane_platform)
+quillbrane_add_test(file_system_probe_test linux/file_system_probe_test.cpp LIBS quillbrane_platform)
 
 # The program as a process: normal run, report creation failures, full
 # file system. Attaches loop devices when run as root, so it runs alone.
