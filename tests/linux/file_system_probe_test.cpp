@@ -8,15 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "format/format.h"
+#include "linux/disk_images.h"
 #include "storage/file_systems.h"
 #include "storage/linux/file_system_probe.h"
 
@@ -24,54 +22,10 @@ namespace quillbrane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::HaveTool;
+using test::RunCommand;
 
 constexpr std::uint64_t MiB = 1024 * 1024;
-
-// The standard output of a shell command, or nothing with `ok` false when
-// it fails.
-std::string RunCommand(const std::string& command, bool& ok) {
-  std::string output;
-  std::FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) {
-    ok = false;
-    return output;
-  }
-  std::array<char, 256> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) output += chunk.data();
-  ok = pclose(pipe) == 0;
-  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
-  return output;
-}
-
-bool HaveTool(const std::string& name) {
-  bool ok = false;
-  RunCommand("command -v " + name, ok);
-  return ok;
-}
-
-// Copies the non-zero 64 KiB blocks of `part` into `disk` at `offset`, so
-// the disk image stays sparse.
-void PlaceAt(const fs::path& part, const fs::path& disk, std::uint64_t offset) {
-  std::ifstream in(part, std::ios::binary);
-  std::fstream out(disk, std::ios::binary | std::ios::in | std::ios::out);
-  std::vector<char> block(64 * 1024);
-  for (std::uint64_t at = 0; in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0;
-       at += block.size()) {
-    const auto n = static_cast<std::size_t>(in.gcount());
-    bool zero = true;
-    for (std::size_t i = 0; i < n && zero; ++i) zero = block[i] == 0;
-    if (!zero) {
-      out.seekp(static_cast<std::streamoff>(offset + at));
-      out.write(block.data(), static_cast<std::streamsize>(n));
-    }
-  }
-}
-
-void PatchBytes(const fs::path& file, std::uint64_t offset, const std::vector<char>& bytes) {
-  std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
-  out.seekp(static_cast<std::streamoff>(offset));
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 struct PartitionCase {
   const char* what;
@@ -92,8 +46,7 @@ class FileSystemProbeTest : public ::testing::Test {
     char pattern[] = "/tmp/quillbrane-probe-XXXXXX";
     dir_ = mkdtemp(pattern);
     disk_ = dir_ / "disk.img";
-    std::ofstream(disk_).close();
-    fs::resize_file(disk_, 112 * MiB);
+    test::MakeSparseFile(disk_, 112 * MiB);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -105,8 +58,7 @@ class FileSystemProbeTest : public ::testing::Test {
       return false;
     }
     const fs::path part = dir_ / (c.tool + ".part");
-    std::ofstream(part).close();
-    fs::resize_file(part, c.length);
+    test::MakeSparseFile(part, c.length);
     bool ok = false;
     RunCommand(c.command + " " + part.string(), ok);
     if (!ok) {
@@ -116,12 +68,12 @@ class FileSystemProbeTest : public ::testing::Test {
     if (c.tool == "mkfs.ntfs") {
       // The 64-bit volume serial number of the NTFS boot sector (byte
       // 0x48), set to a known value: 0x1122334455667788.
-      PatchBytes(part, 0x48, {'\x88', '\x77', '\x66', '\x55', '\x44', '\x33', '\x22', '\x11'});
+      test::PatchFile(part, 0x48, {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11});
     }
     if (c.serialHex == "blkid") {
       expectedUuid_[c.what] = RunCommand("blkid -p -o value -s UUID " + part.string(), ok);
     }
-    PlaceAt(part, disk_, c.offset);
+    test::PlaceFileAt(part, disk_, c.offset);
     fs::remove(part);
     return true;
   }

@@ -17,3 +17,8 @@ if(NOT QUILLBRANE_SANITIZE)
   add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>)
   set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
 endif()
+
+# The volumes of loop disks with ext4 and NTFS file systems, mounted, in the
+# report. Needs root; attaches loop devices, so it runs alone.
+add_test(NAME e2e_volumes_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/e2e_volumes_test.sh $<TARGET_FILE:quillbrane>)
+set_tests_properties(e2e_volumes_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 180)
