@@ -119,6 +119,21 @@ block_with() {
 volume_lines() {
   LINE="  \\\\?\\Volume{$2}\\" awk '$0 == ENVIRON["LINE"] { on = 1 } on && $0 == "" { exit } on { print }' <<<"$1"
 }
+# The lines of partition entry $2, from its heading to its volume line.
+entry_lines() {
+  HEAD="> PartitionEntry[$2]:" awk '
+    $0 == ENVIRON["HEAD"] { on = 1 } on && index($0, "  \\\\?\\Volume") == 1 { exit } on { print }' <<<"$1"
+}
+expect_entry() {  # expect_entry WHAT BLOCK INDEX EXPECTED-LINES
+  local got
+  got=$(entry_lines "$2" "$3")
+  if [[ "$got" != "$4" ]]; then
+    fail "$1: entry lines differ"
+    diff <(echo "$4") <(echo "$got") >&2 || true
+  fi
+}
+# A number grouped in threes with apostrophes, as the report writes sizes.
+grouped() { sed -e ':a' -e "s/\B[0-9]\{3\}\>/'&/" -e 'ta' <<<"$1"; }
 # The 8-byte little-endian offset of an MBR identifier, as the GUID text's
 # last two groups show it.
 offset_group() {
@@ -156,9 +171,21 @@ for block in "$gpt_block" "$mbr_block"; do
 done
 
 # GPT entries: the partition lines our volumes hang on.
-grep -q -x -F "  * PartitionId: {$ext4_guid}" <<<"$gpt_block" || fail "ext4 partition's PartitionId"
+expect_entry "GPT ext4 partition" "$gpt_block" 0 "$(cat <<EOF
+> PartitionEntry[0]:
+  * PartitionStyle: GPT
+  * StartingOffset: 1'048'576
+  * PartitionLength: 16'777'216
+  * PartitionNumber: 1
+  * RewritePartition: No
+  * IsServicePartition: No
+  * PartitionType: {0FC63DAF-8483-4772-8E79-3D69D8477DE4}
+  * PartitionId: {$ext4_guid}
+  * Attributes: 0000000000000000 (hex)
+  * Name: quill-ext4
+EOF
+)"
 grep -q -x -F "  * PartitionId: {$ntfs_guid}" <<<"$gpt_block" || fail "NTFS partition's PartitionId"
-grep -q -x -F "  * Name: quill-ext4" <<<"$gpt_block" || fail "GPT name of the ext4 partition"
 
 ext4_uuid=$(blkid -p -o value -s UUID "$ext4_loop" | upper)
 expect_volume "mounted ext4" "$gpt_block" "$ext4_guid" "$(cat <<EOF
@@ -190,9 +217,22 @@ EOF
 # (not written), the logical in the first EBR's slot 0, entry 4.
 primary_id="$signature-0000-0000-$(offset_group $((2048 * 512)))"
 logical_id="$signature-0000-0000-$(offset_group $((logical_start * 512)))"
-grep -q -x -F "> PartitionEntry[4]:" <<<"$mbr_block" || fail "the logical partition is entry 4"
 grep -q -x -F "> PartitionEntry[1]:" <<<"$mbr_block" && fail "the extended container is written"
-grep -q -x -F "  * PartitionId: {$logical_id}" <<<"$mbr_block" || fail "logical partition's PartitionId"
+expect_entry "MBR logical partition" "$mbr_block" 4 "$(cat <<EOF
+> PartitionEntry[4]:
+  * PartitionStyle: MBR
+  * StartingOffset: $(grouped $((logical_start * 512)))
+  * PartitionLength: $(grouped $((logical_size * 512)))
+  * PartitionNumber: 2
+  * RewritePartition: No
+  * IsServicePartition: No
+  * PartitionType: 07 (hex)
+  * BootIndicator: No
+  * RecognizedPartition: Yes
+  * HiddenSectors: 2'048
+  * PartitionId: {$logical_id}
+EOF
+)"
 
 expect_volume "primary without a file system" "$mbr_block" "$primary_id" "$(cat <<EOF
   \\\\?\\Volume{$primary_id}\\
