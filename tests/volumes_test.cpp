@@ -57,12 +57,12 @@ TEST(VolumeGuidPathTest, GivesTheStoredLayout) {
 }
 
 TEST(LayoutVolumesTest, MbrRecognisedEntriesOnly) {
-  test::LayoutSpec spec;
-  spec.style = PartitionStyleMbr;
-  spec.partitionCount = 8;
+  test::LayoutSpec table;
+  table.style = PartitionStyleMbr;
+  table.partitionCount = 8;
   const auto id1 = test::ParseGuid("{12345678-0000-0000-00BE-010000000000}");
   const auto id5 = test::ParseGuid("{12345678-0000-0000-0000-500000000000}");
-  spec.entries = {
+  table.entries = {
       {.style = PartitionStyleMbr, .startingOffset = 1048576, .partitionLength = 2097152, .mbrType = 0x83,
        .recognized = 1, .mbrPartitionId = id1},
       {.style = PartitionStyleMbr, .startingOffset = 4194304, .partitionLength = 8388608, .mbrType = 0x05,
@@ -72,7 +72,7 @@ TEST(LayoutVolumesTest, MbrRecognisedEntriesOnly) {
       {.style = PartitionStyleMbr, .startingOffset = 5242880, .partitionLength = 1048576, .mbrType = 0x07,
        .recognized = 1, .mbrPartitionId = id5},
   };
-  const auto volumes = ListLayoutVolumes(test::BuildLayout(spec));
+  const auto volumes = ListLayoutVolumes(test::BuildLayout(table));
   ASSERT_EQ(volumes.size(), 2u);
   EXPECT_EQ(volumes[0].id, id1);
   EXPECT_EQ(volumes[0].offset, 1048576u);
@@ -83,18 +83,18 @@ TEST(LayoutVolumesTest, MbrRecognisedEntriesOnly) {
 }
 
 TEST(LayoutVolumesTest, EveryGptEntryWithItsUniqueGuid) {
-  test::LayoutSpec spec;
-  spec.style = PartitionStyleGpt;
-  spec.partitionCount = 2;
+  test::LayoutSpec table;
+  table.style = PartitionStyleGpt;
+  table.partitionCount = 2;
   const auto type = test::ParseGuid("{0FC63DAF-8483-4772-8E79-3D69D8477DE4}");
   const auto a = test::ParseGuid("{6E1F4E0B-4D1A-4B9B-9C5F-1A2B3C4D5E6F}");
   const auto b = test::ParseGuid("{A0B1C2D3-E4F5-4607-8819-2A3B4C5D6E7F}");
-  spec.entries = {
+  table.entries = {
       {.style = PartitionStyleGpt, .startingOffset = 1048576, .partitionLength = 4194304, .gptType = type, .gptId = a},
       // A GPT entry's byte 34 is part of its type GUID, never a filter.
       {.style = PartitionStyleGpt, .startingOffset = 5242880, .partitionLength = 1048576, .gptType = {}, .gptId = b},
   };
-  const auto volumes = ListLayoutVolumes(test::BuildLayout(spec));
+  const auto volumes = ListLayoutVolumes(test::BuildLayout(table));
   ASSERT_EQ(volumes.size(), 2u);
   EXPECT_EQ(GuidText(volumes[0].id), "{6E1F4E0B-4D1A-4B9B-9C5F-1A2B3C4D5E6F}");
   EXPECT_EQ(GuidText(volumes[1].id), "{A0B1C2D3-E4F5-4607-8819-2A3B4C5D6E7F}");
@@ -102,28 +102,28 @@ TEST(LayoutVolumesTest, EveryGptEntryWithItsUniqueGuid) {
 }
 
 TEST(LayoutVolumesTest, ReadsNoMoreEntriesThanTheRecordHolds) {
-  test::LayoutSpec spec;
-  spec.style = PartitionStyleGpt;
-  spec.partitionCount = 0xFFFFFFFF;
+  test::LayoutSpec table;
+  table.style = PartitionStyleGpt;
+  table.partitionCount = 0xFFFFFFFF;
   for (std::size_t i = 0; i < LayoutEntryCapacity; ++i) {
     test::EntrySpec e{.style = PartitionStyleGpt, .startingOffset = static_cast<std::int64_t>(i + 1) * 4096,
                       .partitionLength = 4096};
     e.gptId[0] = static_cast<std::uint8_t>(i + 1);
-    spec.entries.push_back(e);
+    table.entries.push_back(e);
   }
-  EXPECT_EQ(ListLayoutVolumes(test::BuildLayout(spec)).size(), LayoutEntryCapacity);
+  EXPECT_EQ(ListLayoutVolumes(test::BuildLayout(table)).size(), LayoutEntryCapacity);
 }
 
 TEST(LayoutVolumesTest, SkipsRawEntriesAndNegativePlaces) {
-  test::LayoutSpec spec;
-  spec.style = PartitionStyleRaw;
-  spec.partitionCount = 3;
-  spec.entries = {
+  test::LayoutSpec table;
+  table.style = PartitionStyleRaw;
+  table.partitionCount = 3;
+  table.entries = {
       {.style = PartitionStyleRaw, .startingOffset = 0, .partitionLength = 4096},
       {.style = PartitionStyleGpt, .startingOffset = -512, .partitionLength = 4096, .gptId = {1}},
       {.style = PartitionStyleGpt, .startingOffset = 512, .partitionLength = -1, .gptId = {2}},
   };
-  EXPECT_TRUE(ListLayoutVolumes(test::BuildLayout(spec)).empty());
+  EXPECT_TRUE(ListLayoutVolumes(test::BuildLayout(table)).empty());
 }
 
 TEST(FindVolumeTest, TheLowestDriveAnswersForClones) {
