@@ -186,7 +186,8 @@ class LinuxVolumeTest : public ::testing::Test {
                           "31 21 7:1 / /mnt/b ro,relatime - vfat /dev/loop1 ro\n"
                           "32 21 7:1 /x /srv/x rw,relatime - vfat /dev/loop1 rw\n");
     // The volume index needs the partition-table decoder.
-    MemoryDiskSource source(TwoPartitionDisk());
+    const std::vector<std::uint8_t> image = TwoPartitionDisk();
+    MemoryDiskSource source(image);
     std::array<std::uint8_t, LayoutBufferSize> record{};
     if (FillLayoutRecord(source, DiskFacts{16 * MiB, 512, false}, record) == ErrorNotSupported) {
       GTEST_SKIP() << "the partition-table decoder is not in this build";
