@@ -11,6 +11,7 @@ namespace quillbrane {
 // MBR and EBR: one sector whose first 512 bytes hold the table.
 namespace mbr {
 inline constexpr std::size_t TableSize = 512;
+inline constexpr std::size_t BootCode = 0;          // first byte of the boot code
 inline constexpr std::size_t DiskSignature = 440;   // unsigned 32-bit
 inline constexpr std::size_t PartitionTable = 446;  // four 16-byte slots
 inline constexpr std::size_t SlotSize = 16;
@@ -27,6 +28,11 @@ inline constexpr std::uint8_t TypeEmpty = 0x00;
 inline constexpr std::uint8_t TypeExtendedChs = 0x05;
 inline constexpr std::uint8_t TypeExtendedLba = 0x0F;
 inline constexpr std::uint8_t TypeGptProtective = 0xEE;
+inline constexpr std::uint8_t TypeFat16Small = 0x04;
+// The x86 jumps a boot sector starts with (short and near JMP): a sector
+// that starts with one and has an empty table is a FAT boot sector.
+inline constexpr std::uint8_t JumpShort = 0xEB;
+inline constexpr std::uint8_t JumpNear = 0xE9;
 
 inline constexpr std::size_t SlotOffset(std::size_t slot) { return PartitionTable + slot * SlotSize; }
 static_assert(SlotOffset(SlotCount) == BootSignature);

@@ -1,12 +1,15 @@
-// Partition-table reading and the geometry record.
+// The geometry record, and the layout record's choice of partition style;
+// the tables themselves are decoded in gpt_layout.cpp and mbr_layout.cpp.
 #include "storage/partition_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "storage/byte_order.h"
 #include "storage/crc32.h"
 #include "storage/disk_formats.h"
 #include "storage/error_codes.h"
+#include "storage/layout_decoders.h"
 
 namespace quillbrane {
 namespace {
@@ -18,6 +21,14 @@ constexpr std::uint32_t ReportedSectorsPerTrack = 63;
 
 bool IsUsableSectorSize(std::uint32_t size) {
   return size >= mbr::TableSize && size <= MaxSectorSize && (size & (size - 1)) == 0;
+}
+
+// What the disk driver answers before looking at the content: 0 when the
+// disk can be read, else the code of the failure.
+std::uint32_t CheckDiskFacts(const DiskFacts& facts) {
+  if (facts.sizeBytes == 0) return facts.removable ? ErrorNotReady : ErrorDeviceNotConnected;
+  if (!IsUsableSectorSize(facts.sectorSize)) return ErrorInvalidFunction;
+  return 0;
 }
 
 }  // namespace
@@ -55,9 +66,8 @@ bool IsGptHeaderIntact(std::span<const std::uint8_t> header) {
 
 std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
                                  std::span<std::uint8_t, GeometryBufferSize> record) {
-  if (facts.sizeBytes == 0) return facts.removable ? ErrorNotReady : ErrorDeviceNotConnected;
-  if (!IsUsableSectorSize(facts.sectorSize)) return ErrorInvalidFunction;
-  const std::uint64_t sectors = facts.sizeBytes / facts.sectorSize;
+  if (const std::uint32_t code = CheckDiskFacts(facts); code != 0) return code;
+  const std::uint64_t sectors = SectorCount(facts);
   std::uint64_t cylinders = sectors / (ReportedTracksPerCylinder * ReportedSectorsPerTrack);
   std::uint32_t tracks = ReportedTracksPerCylinder;
   std::uint32_t sectorsPerTrack = ReportedSectorsPerTrack;
@@ -84,10 +94,12 @@ std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
     // Too small to hold a table: nothing to identify.
     return facts.sizeBytes < facts.sectorSize ? 0 : code;
   }
-  if (IsProtectiveMbr(sector0) && sectors > 1) {
-    std::array<std::uint8_t, MaxSectorSize> headerSector{};
-    const auto header = std::span<std::uint8_t>(headerSector).first(facts.sectorSize);
-    if (disk.ReadAt(facts.sectorSize, header) == 0 && IsGptHeaderIntact(header)) {
+  if (IsProtectiveMbr(sector0)) {
+    // The same header the layout query uses, so both report the same style
+    // and disk GUID.
+    std::array<std::uint8_t, gpt::HeaderSizeValue> header{};
+    bool found = false;
+    if (FindValidGptHeader(disk, facts, header, found) == 0 && found) {
       StoreU32(record, geometry::PartitionStyle, PartitionStyleGpt);
       StoreBytes(record, geometry::GptDiskId, std::span<const std::uint8_t>(header).subspan(gpt::DiskGuid, GuidSize));
       return 0;
@@ -98,9 +110,37 @@ std::uint32_t FillGeometryRecord(DiskSource& disk, const DiskFacts& facts,
   return 0;
 }
 
-std::uint32_t FillLayoutRecord(DiskSource&, const DiskFacts&, std::span<std::uint8_t, LayoutBufferSize>) {
-  // The partition-table decoder is not written yet.
-  return ErrorNotSupported;
+std::uint32_t FillLayoutRecord(DiskSource& disk, const DiskFacts& facts,
+                               std::span<std::uint8_t, LayoutBufferSize> record) {
+  if (const std::uint32_t code = CheckDiskFacts(facts); code != 0) return code;
+  // A disk shorter than one sector has no table: its sector 0 reads as zeros.
+  std::array<std::uint8_t, MaxSectorSize> sector{};
+  const auto sector0 = std::span<std::uint8_t>(sector).first(facts.sectorSize);
+  if (SectorCount(facts) > 0) {
+    if (const std::uint32_t code = disk.ReadAt(0, sector0); code != 0) return code;
+  }
+
+  // Windows' order: a protective MBR means GPT, and then only a valid GPT
+  // header will do; a hybrid MBR (other slots in use) is an MBR. Without
+  // 0xAA55 a fixed disk has no table, and removable media are taken for one
+  // volume from sector 0.
+  std::array<std::uint8_t, LayoutBufferSize> staging{};
+  std::uint32_t code = 0;
+  if (IsProtectiveMbr(sector0)) {
+    std::array<std::uint8_t, gpt::HeaderSizeValue> header{};
+    bool found = false;
+    code = FindValidGptHeader(disk, facts, header, found);
+    if (code == 0) code = found ? FillGptLayout(disk, facts, header, staging) : ErrorDiskCorrupt;
+  } else if (HasBootSignature(sector0)) {
+    code = FillMbrLayout(disk, facts, sector0, staging);
+  } else if (facts.removable) {
+    FillSuperFloppyLayout(facts, staging);
+  } else {
+    StoreU32(staging, layout::PartitionStyle, PartitionStyleRaw);
+  }
+  if (code != 0) return code;
+  std::copy(staging.begin(), staging.end(), record.begin());
+  return 0;
 }
 
 }  // namespace quillbrane

@@ -93,4 +93,14 @@ static_assert(GptName + GptNameUnits * 2 == PartitionEntrySize);
 
 inline constexpr std::size_t GuidSize = 16;
 
+// A GUID as Windows stores it: Data1 (32-bit), Data2 and Data3 (16-bit),
+// little-endian, then the eight bytes of Data4 in order.
+namespace guid {
+inline constexpr std::size_t Data1 = 0;  // unsigned 32-bit
+inline constexpr std::size_t Data2 = 4;  // unsigned 16-bit
+inline constexpr std::size_t Data3 = 6;  // unsigned 16-bit
+inline constexpr std::size_t Data4 = 8;  // 8 bytes
+static_assert(Data4 + 8 == GuidSize);
+}  // namespace guid
+
 }  // namespace quillbrane

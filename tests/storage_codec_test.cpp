@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "disk_image.h"
 #include "format/format.h"
 #include "record_builders.h"
 #include "storage/byte_order.h"
@@ -86,37 +87,8 @@ TEST(ErrorCodesTest, TextsAreTheSystemsWordingWithCrLf) {
   EXPECT_EQ(fromErrno.find('\n'), fromErrno.size() - 1);
 }
 
-// A disk image in memory with helpers to write MBR slots and a GPT header.
-class DiskImage {
- public:
-  DiskImage(std::size_t sectors, std::uint32_t sectorSize) : sectorSize_(sectorSize), bytes_(sectors * sectorSize) {}
-  std::span<std::uint8_t> Bytes() { return bytes_; }
-  std::span<std::uint8_t> Sector(std::uint64_t lba) { return std::span(bytes_).subspan(lba * sectorSize_, sectorSize_); }
-  void SetBootSignature() { StoreU16(Sector(0), mbr::BootSignature, mbr::BootSignatureValue); }
-  void SetSlot(std::size_t slot, std::uint8_t type, std::uint32_t start, std::uint32_t count) {
-    const std::size_t at = mbr::SlotOffset(slot);
-    StoreU8(Sector(0), at + mbr::SlotType, type);
-    StoreU32(Sector(0), at + mbr::SlotStartLba, start);
-    StoreU32(Sector(0), at + mbr::SlotSectorCount, count);
-  }
-  void WriteGptHeader(std::uint64_t lba, const test::Guid& diskGuid) {
-    auto header = Sector(lba);
-    StoreU64(header, gpt::Signature, gpt::SignatureValue);
-    StoreU32(header, gpt::Revision, gpt::RevisionValue);
-    StoreU32(header, gpt::HeaderSize, gpt::HeaderSizeValue);
-    StoreU64(header, gpt::MyLba, lba);
-    StoreBytes(header, gpt::DiskGuid, diskGuid);
-    StoreU32(header, gpt::HeaderCrc32, 0);
-    StoreU32(header, gpt::HeaderCrc32, Crc32(header.first(gpt::HeaderSizeValue)));
-  }
-  DiskFacts Facts(bool removable = false) const {
-    return DiskFacts{bytes_.size(), sectorSize_, removable};
-  }
-
- private:
-  std::uint32_t sectorSize_;
-  std::vector<std::uint8_t> bytes_;
-};
+using test::DiskImage;
+using test::GptSpec;
 
 struct GeometryResult {
   std::uint32_t code;
@@ -133,10 +105,7 @@ GeometryResult Geometry(DiskImage& image, bool removable = false) {
 TEST(GeometryRecordTest, ProtectiveMbrWithIntactHeaderIsGpt) {
   for (std::uint32_t sectorSize : {512u, 4096u}) {
     DiskImage image(2048, sectorSize);
-    image.SetBootSignature();
-    image.SetSlot(0, mbr::TypeGptProtective, 1, 2047);
-    const auto guid = test::ParseGuid("{DD27F98D-7519-4C9E-8041-F2BFA7B1EF61}");
-    image.WriteGptHeader(1, guid);
+    image.WriteGpt(GptSpec{.diskGuid = test::ParseGuid("{DD27F98D-7519-4C9E-8041-F2BFA7B1EF61}")});
     const auto [code, record] = Geometry(image);
     ASSERT_EQ(code, 0u);
     EXPECT_EQ(LoadU32(record, geometry::BytesPerSector), sectorSize);
@@ -198,11 +167,10 @@ TEST(GeometryRecordTest, AProtectiveMbrWithABrokenHeaderReadsAsMbr) {
   image.Sector(1)[gpt::DiskGuid] ^= 1;  // the header CRC no longer holds
   EXPECT_EQ(LoadU32(Geometry(image).record, geometry::PartitionStyle), PartitionStyleMbr);
 
-  DiskImage hybrid(64, 512);  // a hybrid MBR is not protective
-  hybrid.SetBootSignature();
-  hybrid.SetSlot(0, mbr::TypeGptProtective, 1, 30);
-  hybrid.SetSlot(1, 0x0C, 31, 30);
-  hybrid.WriteGptHeader(1, test::ParseGuid("{DD27F98D-7519-4C9E-8041-F2BFA7B1EF61}"));
+  DiskImage hybrid(128, 512);  // a hybrid MBR is not protective, even before a valid GPT
+  hybrid.WriteGpt(GptSpec{.diskGuid = test::ParseGuid("{DD27F98D-7519-4C9E-8041-F2BFA7B1EF61}")});
+  hybrid.SetSlot(0, mbr::TypeGptProtective, 1, 33);
+  hybrid.SetSlot(1, 0x0C, 34, 60);
   EXPECT_EQ(LoadU32(Geometry(hybrid).record, geometry::PartitionStyle), PartitionStyleMbr);
 }
 

@@ -114,6 +114,8 @@ class LinuxStorage final : public StorageQueries {
   bool QueryLayout(DriveHandle handle, std::span<std::uint8_t, LayoutBufferSize> buffer) override {
     OpenDrive* drive = Find(handle);
     if (drive == nullptr) return Fail(6);
+    // The tables are read from the whole-disk device itself: the kernel may
+    // have no partition support, and its view is not Windows' anyway.
     DiskFacts facts;
     if (const std::uint32_t code = ReadLayout(drive->fd, drive->drive.removable, facts, buffer); code != 0) {
       return Fail(code);

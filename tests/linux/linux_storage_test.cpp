@@ -93,6 +93,11 @@ TEST(LinuxStorageTest, OpensByDriveNumberAndFillsGeometry) {
   EXPECT_EQ(LoadI64(record, geometry::Cylinders), 1);
   EXPECT_EQ(LoadU32(record, geometry::MbrSignature), 0xCAFEF00Du);
   std::array<std::uint8_t, LayoutBufferSize> layoutRecord{};
+  ASSERT_TRUE(storage->QueryLayout(handle, layoutRecord));
+  EXPECT_EQ(LoadU32(layoutRecord, layout::PartitionStyle), PartitionStyleMbr);
+  EXPECT_EQ(LoadU32(layoutRecord, layout::PartitionCount), 4u);
+  EXPECT_EQ(LoadU32(layoutRecord, layout::MbrSignature), 0xCAFEF00Du);
+  EXPECT_EQ(LoadI64(layoutRecord, layout::EntryOffset(0) + entry::StartingOffset), 2048 * 512);
   storage->CloseDrive(handle);
 
   ASSERT_TRUE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive1", handle));
@@ -100,7 +105,8 @@ TEST(LinuxStorageTest, OpensByDriveNumberAndFillsGeometry) {
   EXPECT_EQ(LoadI64(record, geometry::DiskSize), 1024 * 1024);
   EXPECT_EQ(LoadI64(record, geometry::Cylinders), 2048);  // smaller than a cylinder
   storage->CloseDrive(handle);
-  (void)layoutRecord;
+  EXPECT_FALSE(storage->QueryLayout(handle, layoutRecord));  // closed
+  EXPECT_EQ(storage->LastErrorCode(), 6u);
 }
 
 TEST(LinuxStorageTest, OpenFailuresCarryWindowsCodes) {
@@ -147,6 +153,9 @@ TEST(LinuxStorageTest, AnEmptyRemovableDeviceIsNotReady) {
   ASSERT_TRUE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive0", handle));
   std::array<std::uint8_t, GeometryBufferSize> record{};
   EXPECT_FALSE(storage->QueryGeometry(handle, record));
+  EXPECT_EQ(storage->LastErrorCode(), 21u);
+  std::array<std::uint8_t, LayoutBufferSize> layoutRecord{};
+  EXPECT_FALSE(storage->QueryLayout(handle, layoutRecord));
   EXPECT_EQ(storage->LastErrorCode(), 21u);
   storage->CloseDrive(handle);
 }

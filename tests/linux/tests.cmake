@@ -2,6 +2,7 @@
 quillbrane_add_test(linux_storage_test linux/linux_storage_test.cpp LIBS quillbrane_platform)
 quillbrane_add_test(volume_mounts_test linux/volume_mounts_test.cpp LIBS quillbrane_platform)
 quillbrane_add_test(file_system_probe_test linux/file_system_probe_test.cpp LIBS quillbrane_platform)
+quillbrane_add_test(partition_table_images_test linux/partition_table_images_test.cpp LIBS quillbrane_platform)
 
 # The program as a process: normal run, report creation failures, full
 # file system. Attaches loop devices when run as root, so it runs alone.
