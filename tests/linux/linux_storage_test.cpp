@@ -15,10 +15,8 @@
 #include "linux/fixture_machine.h"
 #include "storage/byte_order.h"
 #include "storage/disk_formats.h"
-#include "storage/error_codes.h"
 #include "storage/linux/drive_list.h"
 #include "storage/linux/linux_storage.h"
-#include "storage/partition_table.h"
 
 namespace quillbrane {
 namespace {
@@ -194,13 +192,6 @@ class LinuxVolumeTest : public ::testing::Test {
                           "30 21 7:1 / /mnt/a rw,relatime - vfat /dev/loop1 rw\n"
                           "31 21 7:1 / /mnt/b ro,relatime - vfat /dev/loop1 ro\n"
                           "32 21 7:1 /x /srv/x rw,relatime - vfat /dev/loop1 rw\n");
-    // The volume index needs the partition-table decoder.
-    const std::vector<std::uint8_t> image = TwoPartitionDisk();
-    MemoryDiskSource source(image);
-    std::array<std::uint8_t, LayoutBufferSize> record{};
-    if (FillLayoutRecord(source, DiskFacts{16 * MiB, 512, false}, record) == ErrorNotSupported) {
-      GTEST_SKIP() << "the partition-table decoder is not in this build";
-    }
   }
 
   std::unique_ptr<StorageQueries> Storage() { return CreateLinuxStorage(machine_.Roots()); }
