@@ -12,7 +12,9 @@ packages=(
   dpkg-dev man-db groff-base gzip file
 )
 if [[ "${1:-}" == "--windows" ]]; then
-  packages+=(g++-mingw-w64-x86-64 wine64)
+  # wine64 only recommends wine, which provides the wine and wineserver
+  # commands, and recommends are not installed here.
+  packages+=(g++-mingw-w64-x86-64 wine64 wine)
 fi
 
 missing=()
