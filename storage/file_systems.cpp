@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "storage/hex_digits.h"
+
 namespace quillbrane {
 namespace {
 
@@ -42,13 +44,6 @@ constexpr std::array<LinuxFileSystemFlags, 7> LinuxFlagTable = {{
 
 // Any other file system Linux mounts compares and keeps names as written.
 constexpr std::uint32_t OtherFileSystemFlags = FileCaseSensitiveSearch | FileCasePreservedNames;
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The value of `count` hexadecimal digits at `at`, or false when one of
 // them is not a digit.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "storage/byte_order.h"
+#include "storage/hex_digits.h"
 
 namespace quillbrane {
 namespace {
@@ -11,13 +12,6 @@ namespace {
 constexpr std::string_view VolumePathPrefix = "\\\\?\\Volume";
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 constexpr std::size_t GuidTextSize = 38;
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Parses the braced GUID text into its 16 bytes in printed order.
 bool ParseGuidText(std::string_view text, std::array<std::uint8_t, GuidSize>& printed) {
