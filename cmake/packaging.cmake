@@ -52,7 +52,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLBRANE_PACKAGE_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_SECTION admin)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The run-time dependencies (libc6, libstdc++6, libgcc-s1 and the libraries
+  # The run-time dependencies (libc6 and the libraries
   # the platform layer links) are computed by dpkg-shlibdeps from the binary.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

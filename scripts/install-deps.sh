@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 # Safe to run again: it installs nothing that is already there.
+#   --windows  also the cross compiler and Wine for the Windows suite
+#   --bench    also what bench/run.sh measures with
 set -euo pipefail
 
 packages=(
@@ -11,11 +13,15 @@ packages=(
   clang libclang-rt-14-dev strace valgrind
   dpkg-dev man-db groff-base gzip file
 )
-if [[ "${1:-}" == "--windows" ]]; then
-  # wine64 only recommends wine, which provides the wine and wineserver
-  # commands, and recommends are not installed here.
-  packages+=(g++-mingw-w64-x86-64 wine64 wine)
-fi
+for option in "$@"; do
+  case "$option" in
+    # wine64 only recommends wine, which provides the wine and wineserver
+    # commands, and recommends are not installed here.
+    --windows) packages+=(g++-mingw-w64-x86-64 wine64 wine) ;;
+    --bench) packages+=(hyperfine time jq) ;;
+    *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
