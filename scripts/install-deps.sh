@@ -9,7 +9,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev googletest
   libblkid-dev libmount-dev
-  util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools xz-utils
+  util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools exfatprogs xz-utils
   clang libclang-rt-14-dev strace valgrind
   dpkg-dev man-db groff-base gzip file
 )

@@ -4,32 +4,12 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <cstdio>
 #include <string_view>
+
+#include "storage/linux/sysfs.h"
 
 namespace quillbrane {
 namespace {
-
-// The first line of a small sysfs attribute; empty when it cannot be read.
-std::string ReadAttribute(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "re");
-  if (file == nullptr) return std::string();
-  std::array<char, 4096> text{};
-  const std::size_t n = std::fread(text.data(), 1, text.size() - 1, file);
-  std::fclose(file);
-  std::string value(text.data(), n);
-  const std::size_t end = value.find('\n');
-  if (end != std::string::npos) value.resize(end);
-  return value;
-}
-
-bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
-  if (text.empty()) return false;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size();
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -67,15 +47,7 @@ std::vector<LinuxDrive> ListPhysicalDrives(const std::string& sysBlockRoot) {
       if (ReadAttribute(base + "/loop/backing_file").empty()) continue;
       if (!ParseUnsigned(ReadAttribute(base + "/loop/offset"), offset) || offset != 0) continue;
     }
-    const std::string dev = ReadAttribute(base + "/dev");
-    const std::size_t colon = dev.find(':');
-    std::uint64_t major = 0, minor = 0;
-    if (colon == std::string::npos || !ParseUnsigned(std::string_view(dev).substr(0, colon), major) ||
-        !ParseUnsigned(std::string_view(dev).substr(colon + 1), minor)) {
-      continue;
-    }
-    candidate.drive.major = static_cast<std::uint32_t>(major);
-    candidate.drive.minor = static_cast<std::uint32_t>(minor);
+    if (!ParseDeviceNumber(ReadAttribute(base + "/dev"), candidate.drive.major, candidate.drive.minor)) continue;
     candidate.drive.removable = ReadAttribute(base + "/removable") == "1";
     std::uint64_t size = 0;
     ParseUnsigned(ReadAttribute(base + "/size"), size);

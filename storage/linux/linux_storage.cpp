@@ -1,10 +1,17 @@
 // Storage queries answered from the Linux storage stack, filling the same
-// records Windows fills.
+// records Windows fills. A volume is the file system on a partition that
+// the partition tables name; its mount points come from the mount table,
+// its details from libblkid.
 #include "storage/linux/linux_storage.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -13,10 +20,15 @@
 #include <vector>
 
 #include "storage/error_codes.h"
+#include "storage/file_systems.h"
+#include "storage/linux/block_devices.h"
 #include "storage/linux/drive_list.h"
 #include "storage/linux/fd_disk.h"
+#include "storage/linux/file_system_probe.h"
+#include "storage/linux/volume_mounts.h"
 #include "storage/partition_table.h"
 #include "storage/utf16.h"
+#include "storage/volumes.h"
 
 namespace quillbrane {
 namespace {
@@ -32,6 +44,37 @@ std::optional<std::size_t> ParseDriveNumber(std::string_view path) {
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), number);
   if (result.ec != std::errc() || result.ptr != digits.data() + digits.size()) return std::nullopt;
   return number;
+}
+
+// A file descriptor closed when it goes out of scope.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  ~ScopedFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads the layout record of the disk open as `fd`. Returns 0 or a Windows
+// error code.
+std::uint32_t ReadLayout(int fd, bool removable, DiskFacts& facts,
+                         std::span<std::uint8_t, LayoutBufferSize> record) {
+  facts.removable = removable;
+  if (const std::uint32_t code = ReadDiskFacts(fd, facts); code != 0) return code;
+  FdDiskSource disk(fd, facts.sizeBytes);
+  return FillLayoutRecord(disk, facts, record);
+}
+
+// Copies `text` into `out` as a NUL-terminated string, cut to fit.
+void CopyText(std::string_view text, std::span<char, VolumeTextCapacity> out) {
+  std::fill(out.begin(), out.end(), '\0');
+  std::copy_n(text.begin(), std::min(text.size(), out.size() - 1), out.begin());
 }
 
 class LinuxStorage final : public StorageQueries {
@@ -74,10 +117,9 @@ class LinuxStorage final : public StorageQueries {
     // The tables are read from the whole-disk device itself: the kernel may
     // have no partition support, and its view is not Windows' anyway.
     DiskFacts facts;
-    facts.removable = drive->drive.removable;
-    if (const std::uint32_t code = ReadDiskFacts(drive->fd, facts); code != 0) return Fail(code);
-    FdDiskSource disk(drive->fd, facts.sizeBytes);
-    if (const std::uint32_t code = FillLayoutRecord(disk, facts, buffer); code != 0) return Fail(code);
+    if (const std::uint32_t code = ReadLayout(drive->fd, drive->drive.removable, facts, buffer); code != 0) {
+      return Fail(code);
+    }
     return true;
   }
 
@@ -96,14 +138,58 @@ class LinuxStorage final : public StorageQueries {
     if (message.size() < text.size()) std::memcpy(text.data(), message.data(), message.size());
   }
 
-  bool VolumePathNames(const char*, std::span<char, VolumeTextCapacity>) override {
-    return Fail(ErrorFileNotFound);
+  bool VolumePathNames(const char* volumePath, std::span<char, VolumeTextCapacity> paths) override {
+    Guid id{};
+    if (!ParseVolumeGuidPath(volumePath, id)) return Fail(ErrorInvalidName);
+    const IndexedVolume* volume = FindVolumeByPartitionId(VolumeIndex(), id);
+    if (volume == nullptr) return Fail(ErrorFileNotFound);
+    std::vector<MountRecord> mounts;
+    if (const std::uint32_t code = MountsOfPartition(roots_, PlaceOf(*volume), mounts); code != 0) {
+      return Fail(code);
+    }
+    const std::vector<std::string> mountPaths = MountPathsFor(mounts);
+    if (!PackVolumePaths(mountPaths, paths)) return Fail(ErrorMoreData);
+    return true;
   }
 
-  std::uint32_t DriveType(const char*) override { return DriveTypeNoRootDir; }
+  std::uint32_t DriveType(const char* rootPath) override {
+    Guid id{};
+    if (!ParseVolumeGuidPath(rootPath, id)) return DriveTypeNoRootDir;
+    const IndexedVolume* volume = FindVolumeByPartitionId(VolumeIndex(), id);
+    if (volume == nullptr) return DriveTypeNoRootDir;
+    return Drives()[volume->drive].removable ? DriveTypeRemovable : DriveTypeFixed;
+  }
 
-  bool VolumeInformation(const char*, VolumeInformationResult&) override {
-    return Fail(ErrorPathNotFound);
+  bool VolumeInformation(const char* rootPath, VolumeInformationResult& result) override {
+    Guid id{};
+    if (!ParseVolumeGuidPath(rootPath, id)) return Fail(ErrorInvalidName);
+    const IndexedVolume* volume = FindVolumeByPartitionId(VolumeIndex(), id);
+    if (volume == nullptr) return Fail(ErrorPathNotFound);
+    const LinuxDrive& drive = Drives()[volume->drive];
+
+    const ScopedFd fd(open(DeviceNode(drive).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) return Fail(WindowsErrorFromErrno(errno));
+    ProbedFileSystem found;
+    if (const std::uint32_t code = ProbeFileSystem(fd.get(), volume->extent.offset, volume->extent.length, found);
+        code != 0) {
+      return Fail(code);
+    }
+    int readOnly = 0;
+    // BLKROGET fails on an image file; sysfs then answers for the device.
+    const bool deviceReadOnly = (ioctl(fd.get(), BLKROGET, &readOnly) == 0 && readOnly != 0) ||
+                                IsReadOnlyBlockDevice(roots_.sysBlock, drive.name);
+
+    // An unreadable mount table leaves the volume as if it were not mounted.
+    std::vector<MountRecord> mounts;
+    MountsOfPartition(roots_, PlaceOf(*volume), mounts);
+
+    const FileSystemDescription description = DescribeFileSystem(found.type, found.version, found.uuid);
+    CopyText(found.label, result.label);
+    CopyText(description.name, result.fileSystem);
+    result.serialNumber = description.serialNumber;
+    result.maximumComponentLength = MaximumComponentLength(mounts);
+    result.fileSystemFlags = description.flags | (IsReadOnlyVolume(deviceReadOnly, mounts) ? FileReadOnlyVolume : 0);
+    return true;
   }
 
   std::size_t WideToAnsi(std::span<const std::uint16_t> text, std::span<char> out) override {
@@ -128,6 +214,54 @@ class LinuxStorage final : public StorageQueries {
     return *drives_;
   }
 
+  std::string DeviceNode(const LinuxDrive& drive) const { return roots_.dev + "/" + drive.name; }
+
+  // The volumes of every listed drive, in drive order. Built at the first
+  // volume query and kept for the run, like the drive list it follows; a
+  // drive that cannot be opened or whose layout cannot be read has none.
+  const std::vector<IndexedVolume>& VolumeIndex() {
+    if (volumes_) return *volumes_;
+    volumes_.emplace();
+    const std::vector<LinuxDrive>& drives = Drives();
+    diskSizes_.assign(drives.size(), 0);
+    std::array<std::uint8_t, LayoutBufferSize> record{};
+    for (std::size_t number = 0; number < drives.size(); ++number) {
+      const ScopedFd fd(open(DeviceNode(drives[number]).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+      if (fd.get() < 0) continue;
+      record.fill(0);
+      DiskFacts facts;
+      if (ReadLayout(fd.get(), drives[number].removable, facts, record) != 0) continue;
+      diskSizes_[number] = facts.sizeBytes;
+      for (const VolumeExtent& extent : ListLayoutVolumes(record)) {
+        volumes_->push_back(IndexedVolume{extent, number});
+      }
+    }
+    return *volumes_;
+  }
+
+  PartitionPlace PlaceOf(const IndexedVolume& volume) {
+    const LinuxDrive& drive = Drives()[volume.drive];
+    PartitionPlace place;
+    place.diskName = drive.name;
+    place.diskNode = DeviceNode(drive);
+    place.diskBackingFile = LoopBackingFile(roots_.sysBlock, drive.name);
+    place.diskSize = diskSizes_[volume.drive];
+    place.offset = volume.extent.offset;
+    place.length = volume.extent.length;
+    return place;
+  }
+
+  // What the file system mounted first says; the usual limit otherwise.
+  static std::uint32_t MaximumComponentLength(const std::vector<MountRecord>& mounts) {
+    for (const MountRecord& mount : mounts) {
+      struct statvfs info {};
+      if (statvfs(mount.target.c_str(), &info) == 0 && info.f_namemax > 0 && info.f_namemax <= UINT32_MAX) {
+        return static_cast<std::uint32_t>(info.f_namemax);
+      }
+    }
+    return DefaultMaximumComponentLength;
+  }
+
   OpenDrive* Find(DriveHandle handle) {
     if (handle.value == 0 || handle.value > open_.size()) return nullptr;
     OpenDrive& drive = open_[handle.value - 1];
@@ -136,6 +270,8 @@ class LinuxStorage final : public StorageQueries {
 
   LinuxRoots roots_;
   std::optional<std::vector<LinuxDrive>> drives_;
+  std::optional<std::vector<IndexedVolume>> volumes_;
+  std::vector<std::uint64_t> diskSizes_;  // by drive number, for the index
   std::vector<OpenDrive> open_;
   std::uint32_t lastError_ = 0;
 };

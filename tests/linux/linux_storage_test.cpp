@@ -1,5 +1,6 @@
 // The Linux drive layer against a fixture sysfs tree and a fixture /dev of
-// image files: the drive list, opening, error codes and geometry.
+// image files: the drive list, opening, error codes, geometry, and the
+// volume queries over a fixture mount table.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "linux/disk_images.h"
+#include "linux/fixture_machine.h"
 #include "storage/byte_order.h"
 #include "storage/disk_formats.h"
 #include "storage/linux/drive_list.h"
@@ -18,51 +21,7 @@
 namespace quillbrane {
 namespace {
 
-namespace fs = std::filesystem;
-
-class FixtureMachine {
- public:
-  FixtureMachine() {
-    char pattern[] = "/tmp/quillbrane-sysfs-XXXXXX";
-    root_ = mkdtemp(pattern);
-    fs::create_directories(root_ / "sys/block");
-    fs::create_directories(root_ / "dev");
-  }
-  ~FixtureMachine() { fs::remove_all(root_); }
-
-  // A block device in sysfs; `sectors` in 512-byte units as sysfs gives them.
-  void AddBlock(const std::string& name, const std::string& dev, std::uint64_t sectors, bool removable = false) {
-    const fs::path dir = root_ / "sys/block" / name;
-    fs::create_directories(dir);
-    Write(dir / "dev", dev + "\n");
-    Write(dir / "size", std::to_string(sectors) + "\n");
-    Write(dir / "removable", removable ? "1\n" : "0\n");
-  }
-  void AddLoop(int number, const std::string& backingFile, std::uint64_t offset, std::uint64_t sectors) {
-    const std::string name = "loop" + std::to_string(number);
-    AddBlock(name, "7:" + std::to_string(number), sectors);
-    if (!backingFile.empty()) {
-      fs::create_directories(root_ / "sys/block" / name / "loop");
-      Write(root_ / "sys/block" / name / "loop/backing_file", backingFile + "\n");
-      Write(root_ / "sys/block" / name / "loop/offset", std::to_string(offset) + "\n");
-    }
-  }
-  // The device node: an image file of `bytes` bytes.
-  fs::path AddDevice(const std::string& name, std::vector<std::uint8_t> bytes) {
-    const fs::path path = root_ / "dev" / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-  LinuxRoots Roots() const {
-    return LinuxRoots{(root_ / "sys/block").string(), (root_ / "dev").string(), "/nonexistent"};
-  }
-  std::string SysBlock() const { return (root_ / "sys/block").string(); }
-
- private:
-  static void Write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
-  fs::path root_;
-};
+using test::FixtureMachine;
 
 std::vector<std::string> Names(const std::vector<LinuxDrive>& drives) {
   std::vector<std::string> names;
@@ -197,6 +156,176 @@ TEST(LinuxStorageTest, AnEmptyRemovableDeviceIsNotReady) {
   EXPECT_FALSE(storage->QueryLayout(handle, layoutRecord));
   EXPECT_EQ(storage->LastErrorCode(), 21u);
   storage->CloseDrive(handle);
+}
+
+// A 16 MiB MBR disk with signature CAFEF00D: partition 1 at 1 MiB and
+// partition 2 at 5 MiB, 4 MiB each. Their volumes are named by the
+// identifier Windows gives MBR partitions (signature, then the byte offset).
+constexpr std::uint64_t MiB = 1024 * 1024;
+constexpr const char* FirstVolume = "\\\\?\\Volume{CAFEF00D-0000-0000-0000-100000000000}\\";
+constexpr const char* SecondVolume = "\\\\?\\Volume{cafef00d-0000-0000-0000-500000000000}\\";
+constexpr const char* UnknownVolume = "\\\\?\\Volume{CAFEF00D-0000-0000-0000-900000000000}\\";
+
+std::vector<std::uint8_t> TwoPartitionDisk() {
+  std::vector<std::uint8_t> image(16 * MiB);
+  StoreU16(image, mbr::BootSignature, mbr::BootSignatureValue);
+  StoreU32(image, mbr::DiskSignature, 0xCAFEF00D);
+  const std::uint32_t starts[] = {2048, 10240};
+  for (std::size_t slot = 0; slot < 2; ++slot) {
+    StoreU8(image, mbr::SlotOffset(slot) + mbr::SlotType, slot == 0 ? 0x0C : 0x83);
+    StoreU32(image, mbr::SlotOffset(slot) + mbr::SlotStartLba, starts[slot]);
+    StoreU32(image, mbr::SlotOffset(slot) + mbr::SlotSectorCount, 8192);
+  }
+  return image;
+}
+
+// The disk as loop0 over /img/disk.img, its first partition shown by loop1
+// and mounted at /mnt/a (read-write) and /mnt/b (read-only), with a bind
+// mount of a sub-folder at /srv/x.
+class LinuxVolumeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_.AddLoop(0, "/img/disk.img", 0, 32768);
+    machine_.AddLoop(1, "/img/disk.img", 1 * MiB, 8192, 4 * MiB);
+    disk_ = machine_.AddDevice("loop0", TwoPartitionDisk());
+    machine_.SetMountInfo("21 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                          "30 21 7:1 / /mnt/a rw,relatime - vfat /dev/loop1 rw\n"
+                          "31 21 7:1 / /mnt/b ro,relatime - vfat /dev/loop1 ro\n"
+                          "32 21 7:1 /x /srv/x rw,relatime - vfat /dev/loop1 rw\n");
+  }
+
+  std::unique_ptr<StorageQueries> Storage() { return CreateLinuxStorage(machine_.Roots()); }
+
+  static std::vector<std::string> Paths(const std::array<char, VolumeTextCapacity>& buffer) {
+    std::vector<std::string> paths;
+    for (std::size_t at = 0; at < buffer.size() && buffer[at] != '\0';) {
+      paths.emplace_back(&buffer[at]);
+      at += paths.back().size() + 1;
+    }
+    return paths;
+  }
+
+  FixtureMachine machine_;
+  std::filesystem::path disk_;
+};
+
+TEST_F(LinuxVolumeTest, PathNamesAreTheRootMountsOfThePartition) {
+  auto storage = Storage();
+  std::array<char, VolumeTextCapacity> buffer{};
+  ASSERT_TRUE(storage->VolumePathNames(FirstVolume, buffer));
+  EXPECT_EQ(Paths(buffer), (std::vector<std::string>{"/mnt/a/", "/mnt/b/"}));
+  buffer.fill('\0');
+  ASSERT_TRUE(storage->VolumePathNames(SecondVolume, buffer));  // not mounted
+  EXPECT_TRUE(Paths(buffer).empty());
+}
+
+TEST_F(LinuxVolumeTest, RefusalsCarryWindowsCodes) {
+  auto storage = Storage();
+  std::array<char, VolumeTextCapacity> buffer{};
+  VolumeInformationResult info;
+  const struct {
+    const char* path;
+    std::uint32_t pathsCode, driveType, informationCode;
+  } cases[] = {
+      {UnknownVolume, 2, 1, 3},
+      {"\\\\?\\Volume{CAFEF00D-0000-0000-0000-100000000000}", 123, 1, 123},  // no trailing backslash
+      {"/dev/loop1", 123, 1, 123},
+      {"", 123, 1, 123},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(storage->VolumePathNames(c.path, buffer)) << c.path;
+    EXPECT_EQ(storage->LastErrorCode(), c.pathsCode) << c.path;
+    EXPECT_EQ(storage->DriveType(c.path), c.driveType) << c.path;
+    EXPECT_FALSE(storage->VolumeInformation(c.path, info)) << c.path;
+    EXPECT_EQ(storage->LastErrorCode(), c.informationCode) << c.path;
+  }
+}
+
+TEST_F(LinuxVolumeTest, PathsBeyondTheBufferAreLeftOutWithMoreData) {
+  // Eight mount points of 201 bytes with their final slash: five fit in
+  // 1024 bytes with their NULs and the list's final one (5 x 202 + 1), the
+  // other three do not.
+  std::string table;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 8; ++i) {
+    const std::string target = "/mnt/" + std::string(193, static_cast<char>('a' + i)) + "-" + std::to_string(i);
+    table += std::to_string(40 + i) + " 21 7:1 / " + target + " rw - vfat /dev/loop1 rw\n";
+    if (i < 5) expected.push_back(target + "/");
+  }
+  machine_.SetMountInfo(table);
+  auto storage = Storage();
+  std::array<char, VolumeTextCapacity> buffer{};
+  EXPECT_FALSE(storage->VolumePathNames(FirstVolume, buffer));
+  EXPECT_EQ(storage->LastErrorCode(), 234u);
+  EXPECT_EQ(Paths(buffer), expected);
+}
+
+TEST_F(LinuxVolumeTest, DriveTypeFollowsTheDiskThatCarriesTheVolume) {
+  EXPECT_EQ(Storage()->DriveType(FirstVolume), 3u);
+  EXPECT_EQ(Storage()->DriveType(SecondVolume), 3u);
+  // A removable clone of the disk comes first in drive order (disks before
+  // loop devices), so it answers for both volumes.
+  machine_.AddBlock("sdb", "8:16", 32768, true);
+  machine_.AddDevice("sdb", TwoPartitionDisk());
+  EXPECT_EQ(Storage()->DriveType(FirstVolume), 2u);
+  EXPECT_EQ(Storage()->DriveType(SecondVolume), 2u);
+  // The clone's partition is not the one loop1 shows: no mount points.
+  std::array<char, VolumeTextCapacity> buffer{};
+  ASSERT_TRUE(Storage()->VolumePathNames(FirstVolume, buffer));
+  EXPECT_TRUE(Paths(buffer).empty());
+}
+
+TEST_F(LinuxVolumeTest, InformationFromTheFileSystemInThePartition) {
+  if (!test::HaveTool("mkfs.vfat")) GTEST_SKIP() << "mkfs.vfat missing";
+  const std::filesystem::path part = machine_.Root() / "part.img";
+  test::MakeSparseFile(part, 4 * MiB);
+  bool ok = false;
+  test::RunCommand("mkfs.vfat -i 1234ABCD -n QUILLBRANE " + part.string(), ok);
+  ASSERT_TRUE(ok);
+  test::PlaceFileAt(part, disk_, 1 * MiB);
+
+  VolumeInformationResult info;
+  ASSERT_TRUE(Storage()->VolumeInformation(FirstVolume, info));
+  EXPECT_STREQ(info.label.data(), "QUILLBRANE");
+  EXPECT_STREQ(info.fileSystem.data(), "FAT");
+  EXPECT_EQ(info.serialNumber, 0x1234ABCDu);
+  EXPECT_EQ(info.maximumComponentLength, 255u);  // its mount points are not there to ask
+  // Mounted read-write at /mnt/a: not a read-only volume.
+  EXPECT_EQ(info.fileSystemFlags, 0x00020206u);
+
+  // Nothing in the second partition.
+  auto storage = Storage();
+  EXPECT_FALSE(storage->VolumeInformation(SecondVolume, info));
+  EXPECT_EQ(storage->LastErrorCode(), 1005u);
+}
+
+TEST_F(LinuxVolumeTest, ReadOnlyWhenTheDeviceOrEveryMountIs) {
+  if (!test::HaveTool("mkfs.vfat")) GTEST_SKIP() << "mkfs.vfat missing";
+  const std::filesystem::path part = machine_.Root() / "part.img";
+  test::MakeSparseFile(part, 4 * MiB);
+  bool ok = false;
+  test::RunCommand("mkfs.vfat " + part.string(), ok);
+  ASSERT_TRUE(ok);
+  test::PlaceFileAt(part, disk_, 1 * MiB);
+  VolumeInformationResult info;
+
+  // Every mount of the volume read-only (the sub-folder one included).
+  machine_.SetMountInfo("31 21 7:1 / /mnt/b ro - vfat /dev/loop1 ro\n"
+                        "32 21 7:1 /x /srv/x ro - vfat /dev/loop1 rw\n");
+  ASSERT_TRUE(Storage()->VolumeInformation(FirstVolume, info));
+  EXPECT_EQ(info.fileSystemFlags, 0x000A0206u);
+
+  // A writable bind mount of a sub-folder keeps the volume writable.
+  machine_.SetMountInfo("31 21 7:1 / /mnt/b ro - vfat /dev/loop1 ro\n"
+                        "32 21 7:1 /x /srv/x rw - vfat /dev/loop1 rw\n");
+  ASSERT_TRUE(Storage()->VolumeInformation(FirstVolume, info));
+  EXPECT_EQ(info.fileSystemFlags, 0x00020206u);
+
+  // Not mounted at all, on a read-only disk.
+  machine_.SetMountInfo("");
+  machine_.SetReadOnly("loop0");
+  ASSERT_TRUE(Storage()->VolumeInformation(FirstVolume, info));
+  EXPECT_EQ(info.fileSystemFlags, 0x000A0206u);
 }
 
 }  // namespace

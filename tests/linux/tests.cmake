@@ -1,5 +1,7 @@
 # Tests of the Linux implementation; built only on Linux.
 quillbrane_add_test(linux_storage_test linux/linux_storage_test.cpp LIBS quillbrane_platform)
+quillbrane_add_test(volume_mounts_test linux/volume_mounts_test.cpp LIBS quillbrane_platform)
+quillbrane_add_test(file_system_probe_test linux/file_system_probe_test.cpp LIBS quillbrane_platform)
 quillbrane_add_test(partition_table_images_test linux/partition_table_images_test.cpp LIBS quillbrane_platform)
 
 # The program as a process: normal run, report creation failures, full
@@ -16,6 +18,11 @@ if(NOT QUILLBRANE_SANITIZE)
   add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>)
   set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
 endif()
+
+# The volumes of loop disks with ext4 and NTFS file systems, mounted, in the
+# report. Needs root; attaches loop devices, so it runs alone.
+add_test(NAME e2e_volumes_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/e2e_volumes_test.sh $<TARGET_FILE:quillbrane>)
+set_tests_properties(e2e_volumes_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 180)
 
 # The hostile-disk catalogue as image files and a manifest of what the
 # report must show for each, for the end-to-end test and bench/hostile.sh.
