@@ -129,13 +129,12 @@ if command -v mkfs.ext4 >/dev/null && command -v sgdisk >/dev/null; then
   done
   text=$(block_of "$(stat -c %s "$image")" 512)
   [[ -n "$text" ]] || fail "labels.img: no drive block"
-  if grep -q -F -- "    - File system: " <<<"$text"; then
-    grep -q -x -F -- "    - Volume name: L??- Forged: 1?" <<<"$text" || fail "the label's control bytes are not '?'"
-    grep -q -x -F -- "    - Path(1): $work/m1??    - Path(9): forged/" <<<"$text" || fail "the first mount path"
-    grep -q -x -F -- "    - Path(2): $work/m2?[2J"$'\xff\xfe'"/" <<<"$text" || fail "the second mount path, bytes as they are"
-  else
-    echo "note: this build answers no volume queries; only the report's form was checked"
-  fi
+  grep -q -a -x -F -- "    - Volume name: L??- Forged: 1?" <<<"$text" || fail "the label's control bytes are not '?'"
+  grep -q -a -x -F -- "    - Path(1): $work/m1??    - Path(9): forged/" <<<"$text" || fail "the first mount path"
+  grep -q -a -x -F -- "    - Path(2): $work/m2?[2J"$'\xff\xfe'"/" <<<"$text" || fail "the second mount path, bytes as they are"
+  grep -q -a -x -F -- "    - File system: ext4" <<<"$text" || fail "the volume's file system"
+  # Only the mounted partition's volume has paths, and each once.
+  [[ $(grep -a -c -F -- "    - Path(" <<<"$text") -eq 2 ]] || fail "the volume's mount paths, once each"
 else
   echo "SKIP (part): needs mkfs.ext4 and sgdisk"
 fi
