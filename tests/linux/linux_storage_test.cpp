@@ -158,6 +158,47 @@ TEST(LinuxStorageTest, AnEmptyRemovableDeviceIsNotReady) {
   storage->CloseDrive(handle);
 }
 
+// Devices that go away while the survey runs: one whose node disappears
+// between the listing (taken at the first open) and its own open, and one
+// that is emptied after it was opened, as a loop device detached under an
+// open handle reads as a device of size 0. Each fails alone; the drive
+// after it still opens and answers.
+TEST(LinuxStorageTest, DevicesThatDisappearDuringTheRunFailAlone) {
+  FixtureMachine machine;
+  for (const char* name : {"sda", "sdb", "sdc", "sdd"}) {
+    machine.AddBlock(name, std::string("8:") + std::to_string(16 * (name[2] - 'a')), 20480);
+    machine.AddDevice(name, MbrImage(4096, 1));
+  }
+  auto storage = CreateLinuxStorage(machine.Roots());
+  DriveHandle first;
+  ASSERT_TRUE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive0", first));
+
+  std::filesystem::remove(machine.Roots().dev + "/sdb");
+  DriveHandle gone;
+  EXPECT_FALSE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive1", gone));
+  EXPECT_EQ(storage->LastErrorCode(), 2u) << "a node removed after the listing: not found";
+
+  DriveHandle emptied;
+  ASSERT_TRUE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive2", emptied));
+  std::filesystem::resize_file(machine.Roots().dev + "/sdc", 0);
+  std::array<std::uint8_t, GeometryBufferSize> geometryRecord{};
+  std::array<std::uint8_t, LayoutBufferSize> layoutRecord{};
+  EXPECT_FALSE(storage->QueryGeometry(emptied, geometryRecord));
+  EXPECT_EQ(storage->LastErrorCode(), 1167u) << "a fixed device of size 0: not connected";
+  EXPECT_FALSE(storage->QueryLayout(emptied, layoutRecord));
+  EXPECT_EQ(storage->LastErrorCode(), 1167u);
+  storage->CloseDrive(emptied);
+
+  DriveHandle next;
+  ASSERT_TRUE(storage->OpenPhysicalDrive("\\\\.\\PhysicalDrive3", next));
+  EXPECT_TRUE(storage->QueryGeometry(next, geometryRecord));
+  EXPECT_EQ(LoadI64(geometryRecord, geometry::DiskSize), 4096);
+  EXPECT_TRUE(storage->QueryLayout(next, layoutRecord));
+  EXPECT_EQ(LoadU32(layoutRecord, layout::PartitionStyle), PartitionStyleMbr);
+  storage->CloseDrive(next);
+  storage->CloseDrive(first);
+}
+
 // A 16 MiB MBR disk with signature CAFEF00D: partition 1 at 1 MiB and
 // partition 2 at 5 MiB, 4 MiB each. Their volumes are named by the
 // identifier Windows gives MBR partitions (signature, then the byte offset).
