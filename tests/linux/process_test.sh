@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as a process on this machine: a normal run, a report that
-# cannot be created (a directory or a symbolic link in its place), and a
-# report on a file system that fills up (root only: a small tmpfs).
+# cannot be created (a directory, a symbolic link or a FIFO in its place, a
+# read-only file system), and a report on a file system that fills up (root
+# only: a small tmpfs).
 #
 # usage: process_test.sh /path/to/quillbrane
 set -euo pipefail
@@ -21,14 +22,25 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 check() { local what=$1; shift; if ! "$@"; then fail "$what"; fi; }
 
 # Runs the binary in directory $1; leaves status, stdout and stderr in files.
+# As root, in a private mount namespace whose /sys/block lists only the loop
+# disks of this test: other developers' loop disks on the machine would
+# otherwise push ours past drive 14.
 run_in() {
-  local dir=$1 status=0
-  (cd "$dir" && "$binary" >"$work/stdout" 2>"$work/stderr") || status=$?
+  local dir=$1 status=0 l
+  if ((is_root)); then
+    rm -rf "$work/view" && mkdir "$work/view"
+    for l in "${loops[@]}"; do ln -s "$(readlink -f "/sys/block/${l#/dev/}")" "$work/view/${l#/dev/}"; done
+    unshare --mount --propagation private sh -c 'mount --bind "$1" /sys/block && cd "$2" && exec "$3"' \
+      sh "$work/view" "$dir" "$binary" >"$work/stdout" 2>"$work/stderr" || status=$?
+  else
+    (cd "$dir" && "$binary" >"$work/stdout" 2>"$work/stderr") || status=$?
+  fi
   echo "$status" >"$work/status"
 }
 
 is_root=0
-if [[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null && command -v sgdisk >/dev/null; then
+if [[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null && command -v sgdisk >/dev/null &&
+   command -v unshare >/dev/null; then
   is_root=1
   # Disks with partitions, attached for the whole test: the normal run shows
   # their geometry, and they make the report larger than one flush.
@@ -39,7 +51,7 @@ if [[ $(id -u) -eq 0 ]] && command -v losetup >/dev/null && command -v sgdisk >/
     loops+=("$(losetup -f --show "$img")")
   done
 else
-  echo "SKIP: loop disks and full file systems need root, losetup and sgdisk"
+  echo "SKIP: loop disks and full file systems need root, losetup, sgdisk and unshare"
 fi
 
 echo "== a normal run"
@@ -131,6 +143,28 @@ if ((is_root)); then
   check "message names the error" grep -q "I/O error 112" "$work/stderr"
   check "what was flushed stays (got $size bytes)" test "$size" -eq 4096
   check "flushed text is the report's start" bash -c "head -c 19 '$work/half/Quillbrane.txt' | grep -q -x -- '-------------------'"
+fi
+
+if ((is_root)); then
+  echo "== a read-only file system: a tmpfs mounted read-only"
+  mkdir "$work/ro"
+  mount -t tmpfs -o size=64k,ro tmpfs "$work/ro" && mounted+=("$work/ro")
+  run_in "$work/ro"
+  check "exit status 1" test "$(cat "$work/status")" = 1
+  check "stdout empty" test ! -s "$work/stdout"
+  check "message names the I/O error (write-protected: 19)" grep -q "I/O error 19" "$work/stderr"
+  check "no report" test ! -e "$work/ro/Quillbrane.txt"
+
+  echo "== a read-only bind mount over an earlier report"
+  mkdir "$work/rw" "$work/robind"
+  echo "an earlier report" >"$work/rw/Quillbrane.txt"
+  mount --bind "$work/rw" "$work/robind" && mounted+=("$work/robind")
+  mount -o remount,bind,ro "$work/robind"
+  run_in "$work/robind"
+  check "exit status 1" test "$(cat "$work/status")" = 1
+  check "stdout empty" test ! -s "$work/stdout"
+  check "message names the I/O error (write-protected: 19)" grep -q "I/O error 19" "$work/stderr"
+  check "the earlier report is left as it was" test "$(cat "$work/rw/Quillbrane.txt")" = "an earlier report"
 fi
 
 if ((failures)); then
