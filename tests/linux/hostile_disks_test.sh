@@ -104,7 +104,7 @@ for ((first = 0; first < ${#disks[@]}; first += room)); do
   loops=()
 done
 
-echo "== a label, mount paths and a GPT name with line ends and control bytes"
+echo "== a label and mount paths with line ends, control bytes and bytes that are not UTF-8"
 if command -v mkfs.ext4 >/dev/null && command -v sgdisk >/dev/null; then
   image="$work/labels.img"
   truncate -s 24M "$image"
