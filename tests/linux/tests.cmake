@@ -15,7 +15,8 @@ set_tests_properties(read_only_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN
 
 # The program under valgrind memcheck (which cannot run a sanitized build).
 if(NOT QUILLBRANE_SANITIZE)
-  add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>)
+  add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>
+                                       $<TARGET_FILE:write_hostile_disks>)
   set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
 endif()
 
