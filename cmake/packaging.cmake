@@ -23,7 +23,8 @@ if(NOT WIN32)
   add_custom_target(quillbrane_manpage ALL DEPENDS ${PROJECT_BINARY_DIR}/quillbrane.1.gz)
   install(FILES ${PROJECT_BINARY_DIR}/quillbrane.1.gz DESTINATION share/man/man1)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/docs/report-format.md DESTINATION ${QUILLBRANE_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/report-format.md ${PROJECT_SOURCE_DIR}/docs/linux-volumes.md
+        DESTINATION ${QUILLBRANE_DOC_DIR})
 
 set(CPACK_PACKAGE_NAME quillbrane)
 set(CPACK_PACKAGE_VENDOR "Quillbrane")

@@ -12,14 +12,18 @@ std::uint64_t ReadNumber(const std::string& path) {
   return ParseUnsigned(ReadAttribute(path), value) ? value : 0;
 }
 
-// The sub-directories of `path` that are partition devices.
-std::vector<std::string> PartitionNames(const std::string& path) {
+// The sub-directories of the disk `diskName` at `path` that are partition
+// devices. The kernel names a partition after its disk (sda1, nvme0n1p1,
+// loop0p1), so only such directories are asked for a "partition" attribute;
+// a disk's directory holds dozens of other attributes.
+std::vector<std::string> PartitionNames(const std::string& path, const std::string& diskName) {
   std::vector<std::string> names;
   DIR* dir = opendir(path.c_str());
   if (dir == nullptr) return names;
   while (const dirent* item = readdir(dir)) {
+    if (item->d_type != DT_DIR && item->d_type != DT_UNKNOWN) continue;
     const std::string name = item->d_name;
-    if (name.empty() || name[0] == '.') continue;
+    if (name.size() <= diskName.size() || name.compare(0, diskName.size(), diskName) != 0) continue;
     if (!ReadAttribute(path + "/" + name + "/partition").empty()) names.push_back(name);
   }
   closedir(dir);
@@ -46,7 +50,7 @@ std::vector<SysfsBlockDevice> ReadBlockDevices(const std::string& sysBlockRoot) 
       disk.view.loopSizeLimit = ReadNumber(base + "/loop/sizelimit");
     }
     devices.push_back(disk);
-    for (const std::string& partName : PartitionNames(base)) {
+    for (const std::string& partName : PartitionNames(base, name)) {
       const std::string partBase = base + "/" + partName;
       SysfsBlockDevice part;
       if (!ParseDeviceNumber(ReadAttribute(partBase + "/dev"), part.major, part.minor)) continue;

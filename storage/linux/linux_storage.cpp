@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,9 @@ class LinuxStorage final : public StorageQueries {
     for (OpenDrive& drive : open_) {
       if (drive.fd >= 0) close(drive.fd);
     }
+    for (int fd : keptFds_) {
+      if (fd >= 0) close(fd);
+    }
   }
 
   bool OpenPhysicalDrive(const char* path, DriveHandle& handle) override {
@@ -95,7 +99,7 @@ class LinuxStorage final : public StorageQueries {
     // Read-only, always: the survey never writes to a disk.
     const int fd = open(device.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Fail(WindowsErrorFromErrno(errno));
-    open_.push_back(OpenDrive{fd, drive});
+    open_.push_back(OpenDrive{fd, drive, *number});
     handle.value = open_.size();
     return true;
   }
@@ -116,10 +120,9 @@ class LinuxStorage final : public StorageQueries {
     if (drive == nullptr) return Fail(6);
     // The tables are read from the whole-disk device itself: the kernel may
     // have no partition support, and its view is not Windows' anyway.
-    DiskFacts facts;
-    if (const std::uint32_t code = ReadLayout(drive->fd, drive->drive.removable, facts, buffer); code != 0) {
-      return Fail(code);
-    }
+    const DecodedLayout& layout = LayoutOf(drive->number, drive->fd);
+    if (layout.code != 0) return Fail(layout.code);
+    std::copy(layout.record.begin(), layout.record.end(), buffer.begin());
     return true;
   }
 
@@ -143,10 +146,10 @@ class LinuxStorage final : public StorageQueries {
     if (!ParseVolumeGuidPath(volumePath, id)) return Fail(ErrorInvalidName);
     const IndexedVolume* volume = FindVolumeByPartitionId(VolumeIndex(), id);
     if (volume == nullptr) return Fail(ErrorFileNotFound);
+    const MountSnapshot& snapshot = Mounts();
+    if (snapshot.ErrorCode() != 0) return Fail(snapshot.ErrorCode());
     std::vector<MountRecord> mounts;
-    if (const std::uint32_t code = MountsOfPartition(roots_, PlaceOf(*volume), mounts); code != 0) {
-      return Fail(code);
-    }
+    snapshot.MountsOf(PlaceOf(*volume), mounts);
     const std::vector<std::string> mountPaths = MountPathsFor(mounts);
     if (!PackVolumePaths(mountPaths, paths)) return Fail(ErrorMoreData);
     return true;
@@ -167,21 +170,25 @@ class LinuxStorage final : public StorageQueries {
     if (volume == nullptr) return Fail(ErrorPathNotFound);
     const LinuxDrive& drive = Drives()[volume->drive];
 
-    const ScopedFd fd(open(DeviceNode(drive).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) return Fail(WindowsErrorFromErrno(errno));
+    // The drive is normally open already, in the survey's own drive block;
+    // probing through that descriptor also keeps the device's page cache.
+    const int openFd = OpenFdOf(volume->drive);
+    const ScopedFd ownFd(openFd >= 0 ? -1 : open(DeviceNode(drive).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    const int fd = openFd >= 0 ? openFd : ownFd.get();
+    if (fd < 0) return Fail(WindowsErrorFromErrno(errno));
     ProbedFileSystem found;
-    if (const std::uint32_t code = ProbeFileSystem(fd.get(), volume->extent.offset, volume->extent.length, found);
+    if (const std::uint32_t code = ProbeFileSystem(fd, volume->extent.offset, volume->extent.length, found);
         code != 0) {
       return Fail(code);
     }
     int readOnly = 0;
     // BLKROGET fails on an image file; sysfs then answers for the device.
-    const bool deviceReadOnly = (ioctl(fd.get(), BLKROGET, &readOnly) == 0 && readOnly != 0) ||
+    const bool deviceReadOnly = (ioctl(fd, BLKROGET, &readOnly) == 0 && readOnly != 0) ||
                                 IsReadOnlyBlockDevice(roots_.sysBlock, drive.name);
 
     // An unreadable mount table leaves the volume as if it were not mounted.
     std::vector<MountRecord> mounts;
-    MountsOfPartition(roots_, PlaceOf(*volume), mounts);
+    Mounts().MountsOf(PlaceOf(*volume), mounts);
 
     const FileSystemDescription description = DescribeFileSystem(found.type, found.version, found.uuid);
     CopyText(found.label, result.label);
@@ -200,6 +207,15 @@ class LinuxStorage final : public StorageQueries {
   struct OpenDrive {
     int fd = -1;
     LinuxDrive drive;
+    std::size_t number = 0;  // in the drive list
+  };
+
+  // A drive's layout record as decoded once for the run, or why it could
+  // not be.
+  struct DecodedLayout {
+    std::uint32_t code = 0;
+    std::uint64_t diskSize = 0;
+    std::array<std::uint8_t, LayoutBufferSize> record{};
   };
 
   bool Fail(std::uint32_t code) {
@@ -223,20 +239,64 @@ class LinuxStorage final : public StorageQueries {
     if (volumes_) return *volumes_;
     volumes_.emplace();
     const std::vector<LinuxDrive>& drives = Drives();
-    diskSizes_.assign(drives.size(), 0);
-    std::array<std::uint8_t, LayoutBufferSize> record{};
+    backingFiles_.assign(drives.size(), std::string());
     for (std::size_t number = 0; number < drives.size(); ++number) {
-      const ScopedFd fd(open(DeviceNode(drives[number]).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-      if (fd.get() < 0) continue;
-      record.fill(0);
-      DiskFacts facts;
-      if (ReadLayout(fd.get(), drives[number].removable, facts, record) != 0) continue;
-      diskSizes_[number] = facts.sizeBytes;
-      for (const VolumeExtent& extent : ListLayoutVolumes(record)) {
+      const DecodedLayout& layout = LayoutOf(number, OpenFdOf(number));
+      if (layout.code != 0) continue;
+      backingFiles_[number] = LoopBackingFile(roots_.sysBlock, drives[number].name);
+      for (const VolumeExtent& extent : ListLayoutVolumes(layout.record)) {
         volumes_->push_back(IndexedVolume{extent, number});
       }
     }
     return *volumes_;
+  }
+
+  // The layout of drive `number`, decoded at most once a run: the volume
+  // index needs every drive's layout, and the survey asks for each again.
+  // `fd` is the drive's open descriptor, or -1 to open the device here.
+  const DecodedLayout& LayoutOf(std::size_t number, int fd) {
+    if (layouts_.size() != Drives().size()) layouts_.resize(Drives().size());
+    std::unique_ptr<DecodedLayout>& slot = layouts_[number];
+    if (slot) return *slot;
+    slot = std::make_unique<DecodedLayout>();
+    if (fd < 0) fd = KeptFd(number);
+    if (fd < 0) {
+      // Not kept: the drive may still open in its own drive block.
+      openFailure_.code = WindowsErrorFromErrno(errno);
+      slot.reset();
+      return openFailure_;
+    }
+    DiskFacts facts;
+    slot->code = ReadLayout(fd, Drives()[number].removable, facts, slot->record);
+    slot->diskSize = facts.sizeBytes;
+    return *slot;
+  }
+
+  // A descriptor of drive `number` opened here and kept until the run ends,
+  // or -1 with errno set. Kept because the kernel drops a block device's
+  // page cache at its last close: the survey's own open of the drive then
+  // finds its tables and superblocks still cached.
+  int KeptFd(std::size_t number) {
+    if (keptFds_.size() != Drives().size()) keptFds_.resize(Drives().size(), -1);
+    if (keptFds_[number] < 0) {
+      keptFds_[number] = open(DeviceNode(Drives()[number]).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    }
+    return keptFds_[number];
+  }
+
+  // A descriptor of drive `number` that is already open, else -1.
+  int OpenFdOf(std::size_t number) const {
+    for (const OpenDrive& drive : open_) {
+      if (drive.number == number && drive.fd >= 0) return drive.fd;
+    }
+    return number < keptFds_.size() ? keptFds_[number] : -1;
+  }
+
+  // The mount table and block devices, read at the first volume query that
+  // needs them and kept for the run.
+  const MountSnapshot& Mounts() {
+    if (!mounts_) mounts_ = MountSnapshot::Read(roots_);
+    return *mounts_;
   }
 
   PartitionPlace PlaceOf(const IndexedVolume& volume) {
@@ -244,8 +304,8 @@ class LinuxStorage final : public StorageQueries {
     PartitionPlace place;
     place.diskName = drive.name;
     place.diskNode = DeviceNode(drive);
-    place.diskBackingFile = LoopBackingFile(roots_.sysBlock, drive.name);
-    place.diskSize = diskSizes_[volume.drive];
+    place.diskBackingFile = backingFiles_[volume.drive];
+    place.diskSize = layouts_[volume.drive]->diskSize;
     place.offset = volume.extent.offset;
     place.length = volume.extent.length;
     return place;
@@ -271,7 +331,11 @@ class LinuxStorage final : public StorageQueries {
   LinuxRoots roots_;
   std::optional<std::vector<LinuxDrive>> drives_;
   std::optional<std::vector<IndexedVolume>> volumes_;
-  std::vector<std::uint64_t> diskSizes_;  // by drive number, for the index
+  std::vector<std::unique_ptr<DecodedLayout>> layouts_;  // by drive number
+  std::vector<std::string> backingFiles_;                // by drive number
+  std::optional<MountSnapshot> mounts_;
+  DecodedLayout openFailure_;
+  std::vector<int> keptFds_;  // by drive number; -1 when not open
   std::vector<OpenDrive> open_;
   std::uint32_t lastError_ = 0;
 };

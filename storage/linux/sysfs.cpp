@@ -1,21 +1,32 @@
 #include "storage/linux/sysfs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <charconv>
-#include <cstdio>
 
 namespace quillbrane {
 
 std::string ReadAttribute(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "re");
-  if (file == nullptr) return std::string();
-  std::array<char, 4096> text{};
-  const std::size_t n = std::fread(text.data(), 1, text.size() - 1, file);
-  std::fclose(file);
-  std::string value(text.data(), n);
+  // A plain open and read: the survey reads many small attributes, and a
+  // stdio stream costs an allocation and more for each.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::string();
+  std::array<char, 4096> text;  // a page, the most sysfs gives for one attribute
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const ssize_t got = read(fd, text.data() + n, text.size() - n);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    n += static_cast<std::size_t>(got);
+  }
+  close(fd);
+  std::string_view value(text.data(), n);
   const std::size_t end = value.find('\n');
-  if (end != std::string::npos) value.resize(end);
-  return value;
+  if (end != std::string_view::npos) value = value.substr(0, end);
+  return std::string(value);
 }
 
 bool ParseUnsigned(std::string_view text, std::uint64_t& value) {

@@ -33,22 +33,38 @@ bool MountDeviceNumber(const LinuxMount& mount, const std::string& devRoot, std:
 
 }  // namespace
 
-std::uint32_t MountsOfPartition(const LinuxRoots& roots, const PartitionPlace& place,
-                                std::vector<MountRecord>& mounts) {
-  mounts.clear();
+MountSnapshot MountSnapshot::Read(const LinuxRoots& roots) {
+  MountSnapshot snapshot;
   std::vector<LinuxMount> table;
-  if (const std::uint32_t code = ReadMountTable(roots.mountInfo, table); code != 0) return code;
+  snapshot.errorCode_ = ReadMountTable(roots.mountInfo, table);
+  if (snapshot.errorCode_ != 0) return snapshot;
   const std::vector<SysfsBlockDevice> devices = ReadBlockDevices(roots.sysBlock);
   for (LinuxMount& mount : table) {
     std::uint32_t major = 0, minor = 0;
     if (!MountDeviceNumber(mount, roots.dev, major, minor)) continue;
     for (const SysfsBlockDevice& device : devices) {
       if (device.major == major && device.minor == minor) {
-        if (BlockDeviceHoldsPartition(device.view, place)) mounts.push_back(std::move(mount.record));
+        snapshot.mounts_.push_back(DeviceMount{std::move(mount.record), device.view});
         break;
       }
     }
   }
+  return snapshot;
+}
+
+void MountSnapshot::MountsOf(const PartitionPlace& place, std::vector<MountRecord>& mounts) const {
+  mounts.clear();
+  for (const DeviceMount& mount : mounts_) {
+    if (BlockDeviceHoldsPartition(mount.device, place)) mounts.push_back(mount.record);
+  }
+}
+
+std::uint32_t MountsOfPartition(const LinuxRoots& roots, const PartitionPlace& place,
+                                std::vector<MountRecord>& mounts) {
+  mounts.clear();
+  const MountSnapshot snapshot = MountSnapshot::Read(roots);
+  if (snapshot.ErrorCode() != 0) return snapshot.ErrorCode();
+  snapshot.MountsOf(place, mounts);
   return 0;
 }
 

@@ -73,8 +73,11 @@ check "19 dashes" test "$(grep -c -x -- $'-------------------\r' "$report")" = 2
 check "20 dashes" test "$(grep -c -x -- $'--------------------\r' "$report")" = 10
 check "mode 0644" test "$(stat -c %a "$report")" = 644
 check "drive 14 is last" bash -c "grep -a 'PhysicalDrive' '$report' | tail -1 | grep -q 'PhysicalDrive14:'"
-check "past the machine's disks: not found" \
-  grep -q -F ">>> Drive open error #2: The system cannot find the file specified."$'\r' "$report"
+# Fewer block devices than drive numbers: the last numbers name no drive.
+if (($(ls /sys/block | wc -l) < 15)); then
+  check "past the machine's disks: not found" \
+    grep -q -F ">>> Drive open error #2: The system cannot find the file specified."$'\r' "$report"
+fi
 
 if ((is_root)); then
   for i in 1 2 3 4; do

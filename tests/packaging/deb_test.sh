@@ -37,6 +37,7 @@ else
   fail "no manual page /usr/share/man/man1/quillbrane.1.gz"
 fi
 [[ -f "$root/usr/share/doc/quillbrane/report-format.md" ]] || fail "no report-format.md"
+[[ -f "$root/usr/share/doc/quillbrane/linux-volumes.md" ]] || fail "no linux-volumes.md"
 ((failed == 0)) || exit 1
 
 # Run the binary in a fresh directory; its report must be complete.
