@@ -74,7 +74,8 @@ check "20 dashes" test "$(grep -c -x -- $'--------------------\r' "$report")" = 
 check "mode 0644" test "$(stat -c %a "$report")" = 644
 check "drive 14 is last" bash -c "grep -a 'PhysicalDrive' '$report' | tail -1 | grep -q 'PhysicalDrive14:'"
 # Fewer block devices than drive numbers: the last numbers name no drive.
-if (($(ls /sys/block | wc -l) < 15)); then
+# As root the run sees only this test's four loop disks.
+if ((is_root)) || (($(ls /sys/block | wc -l) < 15)); then
   check "past the machine's disks: not found" \
     grep -q -F ">>> Drive open error #2: The system cannot find the file specified."$'\r' "$report"
 fi
