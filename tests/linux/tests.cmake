@@ -7,7 +7,7 @@ quillbrane_add_test(partition_table_images_test linux/partition_table_images_tes
 # The program as a process: normal run, report creation failures, full
 # file system. Attaches loop devices when run as root, so it runs alone.
 add_test(NAME process_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/process_test.sh $<TARGET_FILE:quillbrane>)
-set_tests_properties(process_test PROPERTIES RESOURCE_LOCK loopdev TIMEOUT 120)
+set_tests_properties(process_test PROPERTIES RESOURCE_LOCK loopdev TIMEOUT 180)
 
 # The survey only reads: opens traced with strace, images checksummed.
 add_test(NAME read_only_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/read_only_test.sh $<TARGET_FILE:quillbrane>)
