@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
       expect("  * StartingOffset: " + Grouped(shown.offset));
       expect("  * PartitionLength: " + Grouped(shown.length));
       if (!shown.name.empty()) expect("  * Name: " + shown.name);
-      indexes += (indexes.empty() ? "" : " ") + std::to_string(shown.index);
+      if (!indexes.empty()) indexes += ' ';
+      indexes += std::to_string(shown.index);
     }
     std::fprintf(manifest, "entries\t%s\n", indexes.empty() ? "-" : indexes.c_str());
   }
