@@ -211,14 +211,18 @@ if ((is_root)) && command -v strace >/dev/null; then
     check "stdout empty" test ! -s "$work/stdout"
     if [[ -n "$reused" ]]; then
       echo "note: $gone was attached again ($reused) before the held open ran; the detach case is left out"
+    # On a loaded machine the detach can still come after the open and its
+    # queries; the disk is then surveyed whole and there is nothing to check.
+    elif grep -q -F -- "- DiskSize: 16'777'216"$'\r' <<<"$(sed -n '1,/PhysicalDrive1:/p' "$report")"; then
+      echo "note: the disk was detached only after it was surveyed; the detach case is left out"
     else
       check "the detached disk's geometry: not connected" grep -q -F -- \
         ">>> DeviceIoControl(IOCTL_DISK_GET_DRIVE_GEOMETRY_EX) error #1167: The device is not connected."$'\r' "$report"
       check "the detached disk's layout: not connected" grep -q -F -- \
         ">>> DeviceIoControl(IOCTL_DISK_GET_DRIVE_LAYOUT_EX) error #1167: The device is not connected."$'\r' "$report"
-      check "the next disk is surveyed" grep -q -F -- "- DiskSize: 16'777'216"$'\r' "$report"
-      check "the next disk's layout" grep -q -F -- "- PartitionCount: 1"$'\r' "$report"
     fi
+    check "the next disk is surveyed" grep -q -F -- "- DiskSize: 16'777'216"$'\r' "$report"
+    check "the next disk's layout" grep -q -F -- "- PartitionCount: 1"$'\r' "$report"
   else
     echo "note: the loop numbers came in reverse order; the detach case is left out"
   fi
