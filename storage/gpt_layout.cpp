@@ -38,7 +38,9 @@ static_assert(EntryArrayChunkBytes % MaxSectorSize == 0 && EntryArrayChunkBytes 
 template <typename Visit>
 std::uint32_t StreamEntryArray(DiskSource& disk, const DiskFacts& facts, std::span<const std::uint8_t> header,
                                std::uint32_t& crc, Visit&& visit) {
-  std::array<std::uint8_t, EntryArrayChunkBytes> chunk{};
+  // Not zeroed: each read fills the part that is used, and zeroing 64 KiB
+  // three times a disk costs more than the rest of the decoding.
+  std::array<std::uint8_t, EntryArrayChunkBytes> chunk;
   std::uint64_t offset = LoadU64(header, gpt::PartitionEntryLba) * facts.sectorSize;
   std::uint64_t remaining = EntryArrayBytes(header);
   crc = 0;
