@@ -63,8 +63,8 @@ void DiskImage::SealGptArray(std::uint64_t lba) {
   SealGptHeader(lba);
 }
 
-void DiskImage::WriteGpt(const GptSpec& spec) {
-  const std::uint64_t arrayBytes = std::uint64_t{spec.entryCount} * gpt::EntrySizeValue;
+void DiskImage::WriteGpt(const GptSpec& shape) {
+  const std::uint64_t arrayBytes = std::uint64_t{shape.entryCount} * gpt::EntrySizeValue;
   const std::uint64_t arraySectors = (arrayBytes + sectorSize_ - 1) / sectorSize_;
   const std::uint64_t last = LastLba();
 
@@ -85,12 +85,12 @@ void DiskImage::WriteGpt(const GptSpec& spec) {
     StoreU64(header, gpt::AlternateLba, copy.alternateLba);
     StoreU64(header, gpt::FirstUsableLba, 2 + arraySectors);
     StoreU64(header, gpt::LastUsableLba, last - arraySectors - 1);
-    StoreBytes(header, gpt::DiskGuid, spec.diskGuid);
+    StoreBytes(header, gpt::DiskGuid, shape.diskGuid);
     StoreU64(header, gpt::PartitionEntryLba, copy.arrayLba);
-    StoreU32(header, gpt::NumberOfPartitionEntries, spec.entryCount);
+    StoreU32(header, gpt::NumberOfPartitionEntries, shape.entryCount);
     StoreU32(header, gpt::SizeOfPartitionEntry, gpt::EntrySizeValue);
-    for (std::size_t i = 0; i < spec.entries.size(); ++i) {
-      const GptPartition& p = spec.entries[i];
+    for (std::size_t i = 0; i < shape.entries.size(); ++i) {
+      const GptPartition& p = shape.entries[i];
       const auto e = std::span(bytes_).subspan(
           static_cast<std::size_t>(copy.arrayLba * sectorSize_ + i * gpt::EntrySizeValue), gpt::EntrySizeValue);
       StoreBytes(e, gpt::EntryTypeGuid, p.type);

@@ -59,7 +59,7 @@ class DiskImage {
   // A complete, valid GPT: a protective MBR, the primary header at LBA 1
   // with its array at LBA 2, the backup header at the last LBA with its
   // array just before it, usable area between the two arrays.
-  void WriteGpt(const GptSpec& spec);
+  void WriteGpt(const GptSpec& shape);
   // A bare GPT header at `lba` (signature, revision, size, MyLBA, disk GUID,
   // CRC); the older fixtures use it alone.
   void WriteGptHeader(std::uint64_t lba, const Guid& diskGuid);

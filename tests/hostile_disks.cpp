@@ -22,14 +22,14 @@ constexpr const char* LinuxDataType = "{0FC63DAF-8483-4772-8E79-3D69D8477DE4}";
 // Partitions of the GPT cases: LBAs 64 to 191 are usable whatever the
 // sector size (the 128-entry array ends at LBA 33 with 512-byte sectors).
 GptSpec ThreePartitionGpt(const char* diskGuid = "{5EB1A2C3-0D4E-4F60-8172-93A4B5C6D7E8}") {
-  GptSpec spec;
-  spec.diskGuid = ParseGuid(diskGuid);
-  spec.entries = {
+  GptSpec shape;
+  shape.diskGuid = ParseGuid(diskGuid);
+  shape.entries = {
       {ParseGuid(BasicDataType), ParseGuid("{11111111-2222-4333-8444-555555555501}"), 64, 95, 0, u"one"},
       {ParseGuid(LinuxDataType), ParseGuid("{11111111-2222-4333-8444-555555555502}"), 96, 127, 0, u"two"},
       {ParseGuid(BasicDataType), ParseGuid("{11111111-2222-4333-8444-555555555503}"), 128, 191, 0, u"three"},
   };
-  return spec;
+  return shape;
 }
 
 std::vector<ShownEntry> ThreePartitionsShown(std::int64_t s) {
@@ -354,10 +354,10 @@ std::vector<Case> Cases() {
        "says PTTYPE=PMBR)."},
       {"gpt-entry-ends-before-start", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries[1].firstLba = 150;
-         spec.entries[1].lastLba = 100;
-         image.WriteGpt(spec);
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries[1].firstLba = 150;
+         shape.entries[1].lastLba = 100;
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {
@@ -368,10 +368,10 @@ std::vector<Case> Cases() {
        "here. partx shows the size wrapped to 2^64 - 49 sectors, sfdisk shows 0."},
       {"gpt-entry-below-first-usable", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries[0].firstLba = 0;  // over the protective MBR, the header and the array
-         spec.entries[0].lastLba = 40;
-         image.WriteGpt(spec);
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries[0].firstLba = 0;  // over the protective MBR, the header and the array
+         shape.entries[0].lastLba = 40;
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {
@@ -380,10 +380,10 @@ std::vector<Case> Cases() {
        Unchecked, "Windows does not check entries against the usable area: shown as stored."},
       {"gpt-entry-lbas-near-2-64", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries[2].firstLba = 0xFFFFFFFFFFFFFF00ULL;
-         spec.entries[2].lastLba = 0xFFFFFFFFFFFFFFFFULL;
-         image.WriteGpt(spec);
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries[2].firstLba = 0xFFFFFFFFFFFFFF00ULL;
+         shape.entries[2].lastLba = 0xFFFFFFFFFFFFFFFFULL;
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {
@@ -397,9 +397,9 @@ std::vector<Case> Cases() {
        [](DiskImage& image) {
          // Written for a disk twice this size, then copied onto this one.
          DiskImage larger(2 * image.Sectors(), 512);
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries[2].lastLba = larger.LastLba() - 40;
-         larger.WriteGpt(spec);
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries[2].lastLba = larger.LastLba() - 40;
+         larger.WriteGpt(shape);
          std::copy_n(larger.Bytes().begin(), image.Bytes().size(), image.Bytes().begin());
        },
        0, PartitionStyleGpt, 3,
@@ -449,13 +449,13 @@ std::vector<Case> Cases() {
        "is used. The MBR's bytes hold no type GUID in the four 128-byte entries: no partition."},
       {"gpt-entry-array-4-mib", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entryCount = 32768;  // the largest array read: 4 MiB, 8192 sectors
-         for (GptPartition& p : spec.entries) {
+         GptSpec shape = ThreePartitionGpt();
+         shape.entryCount = 32768;  // the largest array read: 4 MiB, 8192 sectors
+         for (GptPartition& p : shape.entries) {
            p.firstLba += 9000;
            p.lastLba += 9000;
          }
-         image.WriteGpt(spec);
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {
@@ -469,8 +469,8 @@ std::vector<Case> Cases() {
        17000},
       {"gpt-seventeen-partitions", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries.clear();
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries.clear();
          for (std::uint64_t i = 0; i < 17; ++i) {
            GptPartition p;
            p.type = ParseGuid(BasicDataType);
@@ -478,9 +478,9 @@ std::vector<Case> Cases() {
            p.id[15] = static_cast<std::uint8_t>(i);
            p.firstLba = 64 + 8 * i;
            p.lastLba = 71 + 8 * i;
-           spec.entries.push_back(p);
+           shape.entries.push_back(p);
          }
-         image.WriteGpt(spec);
+         image.WriteGpt(shape);
        },
        ErrorInsufficientBuffer, 0, 0, None, Unchecked,
        "17 partitions do not fit the 16 entries of the record: 122, and Windows also fails a buffer too small "
@@ -504,11 +504,11 @@ std::vector<Case> Cases() {
        "header is valid even though the backup is no longer at the last LBA."},
       {"gpt-names-with-control-bytes", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
-         spec.entries[0].name = u"CR\rLF\nEND";
-         spec.entries[1].name = u"x\r\n> PartitionEntry[9]:";
-         spec.entries[2].name = u"\x01\x1B[2J\x7F\t";
-         image.WriteGpt(spec);
+         GptSpec shape = ThreePartitionGpt();
+         shape.entries[0].name = u"CR\rLF\nEND";
+         shape.entries[1].name = u"x\r\n> PartitionEntry[9]:";
+         shape.entries[2].name = u"\x01\x1B[2J\x7F\t";
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {
@@ -523,12 +523,12 @@ std::vector<Case> Cases() {
        "line nor forge the next one."},
       {"gpt-names-invalid-utf16", 512,
        [](DiskImage& image) {
-         GptSpec spec = ThreePartitionGpt();
+         GptSpec shape = ThreePartitionGpt();
          // A lone high surrogate, a lone low one, a high one followed by a
          // high one, then a proper pair (U+1F600) and U+FFFF.
-         spec.entries[0].name = std::u16string{0xD800, u'a', 0xDC00, 0xDC00, 0xD800, 0xD83D, 0xDE00, 0xFFFF};
-         spec.entries[1].name = std::u16string(36, u'\xDBFF');  // 36 units, no NUL, all unpaired
-         image.WriteGpt(spec);
+         shape.entries[0].name = std::u16string{0xD800, u'a', 0xDC00, 0xDC00, 0xD800, 0xD83D, 0xDE00, 0xFFFF};
+         shape.entries[1].name = std::u16string(36, u'\xDBFF');  // 36 units, no NUL, all unpaired
+         image.WriteGpt(shape);
        },
        0, PartitionStyleGpt, 3,
        [](std::int64_t) {

@@ -157,25 +157,25 @@ TEST(MbrIdentifierTest, MatchesTheGoldenText) {
 // ---------------------------------------------------------------- GPT
 
 GptSpec SampleGpt() {
-  GptSpec spec;
-  spec.diskGuid = ParseGuid(DiskGuidText);
-  spec.entries = {
+  GptSpec shape;
+  shape.diskGuid = ParseGuid(DiskGuidText);
+  shape.entries = {
       {ParseGuid(EfiSystemType), ParseGuid("{1DCF10BC-637E-4C52-8203-087AE10A820B}"), 64, 127, 0x1, u"EFI system"},
       {},  // an unused slot between two partitions
       {ParseGuid(BasicDataType), ParseGuid("{A1D03A96-7238-46C6-BBB3-789CBE173EC7}"), 128, 255,
        0x8000000000000001ULL, u"Donn\u00e9es partag\u00e9es 0123456789ABCDEFGH"},  // 36 units, no NUL
       {ParseGuid(LinuxDataType), ParseGuid("{A7101B6C-468C-47DF-AFF6-CD444D12AF61}"), 256, 300, 0, u""},
   };
-  return spec;
+  return shape;
 }
 
 TEST(GptLayoutTest, EntriesInArrayOrderWithNamesAndAttributes) {
   for (const std::uint32_t sectorSize : {512u, 4096u}) {
     SCOPED_TRACE("sector size " + std::to_string(sectorSize));
     DiskImage image(1024, sectorSize);
-    const GptSpec spec = SampleGpt();
-    ASSERT_EQ(spec.entries[2].name.size(), entry::GptNameUnits);
-    image.WriteGpt(spec);
+    const GptSpec shape = SampleGpt();
+    ASSERT_EQ(shape.entries[2].name.size(), entry::GptNameUnits);
+    image.WriteGpt(shape);
     const auto [code, record] = Decode(image);
     ASSERT_EQ(code, 0u);
     EXPECT_EQ(Style(record), PartitionStyleGpt);
@@ -191,7 +191,7 @@ TEST(GptLayoutTest, EntriesInArrayOrderWithNamesAndAttributes) {
 
     const std::size_t used[] = {0, 2, 3};  // slots of the array that hold partitions
     for (std::size_t i = 0; i < 3; ++i) {
-      const GptPartition& p = spec.entries[used[i]];
+      const GptPartition& p = shape.entries[used[i]];
       const auto e = EntryBytes(record, i);
       SCOPED_TRACE("entry " + std::to_string(i));
       EXPECT_EQ(LoadU32(e, entry::PartitionStyle), PartitionStyleGpt);
@@ -325,11 +325,11 @@ TEST(GptLayoutTest, MoreEntriesThanTheRecordHoldsFailWith122) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.used) + " partitions, one every " + std::to_string(c.spacing) + " slots");
-    GptSpec spec;
-    spec.diskGuid = ParseGuid(DiskGuidText);
-    spec.entries.resize(c.used * c.spacing);
+    GptSpec shape;
+    shape.diskGuid = ParseGuid(DiskGuidText);
+    shape.entries.resize(c.used * c.spacing);
     for (std::size_t i = 0; i < c.used; ++i) {
-      GptPartition& p = spec.entries[i * c.spacing];
+      GptPartition& p = shape.entries[i * c.spacing];
       p.type = ParseGuid(BasicDataType);
       p.id = ParseGuid("{00000000-0000-4000-8000-000000000000}");
       p.id[0] = static_cast<std::uint8_t>(i + 1);
@@ -337,7 +337,7 @@ TEST(GptLayoutTest, MoreEntriesThanTheRecordHoldsFailWith122) {
       p.lastLba = p.firstLba + 9;
     }
     DiskImage image(1024, 512);
-    image.WriteGpt(spec);
+    image.WriteGpt(shape);
     if (c.code != 0) {
       EXPECT_EQ(DecodeExpectingFailure(image), c.code);
       continue;
@@ -354,12 +354,12 @@ TEST(GptLayoutTest, MoreEntriesThanTheRecordHoldsFailWith122) {
 }
 
 TEST(GptLayoutTest, PartitionsOutsideTheDiskAreReportedAsStored) {
-  GptSpec spec = SampleGpt();
-  spec.entries = {{ParseGuid(BasicDataType), ParseGuid("{A7101B6C-468C-47DF-AFF6-CD444D12AF61}"),
+  GptSpec shape = SampleGpt();
+  shape.entries = {{ParseGuid(BasicDataType), ParseGuid("{A7101B6C-468C-47DF-AFF6-CD444D12AF61}"),
                    0x0000100000000000ULL, 0x0000200000000000ULL, 0, u"far away"},
                   {ParseGuid(BasicDataType), ParseGuid("{A7101B6C-468C-47DF-AFF6-CD444D12AF62}"), 500, 400, 0, u"backwards"}};
   DiskImage image(1024, 512);
-  image.WriteGpt(spec);
+  image.WriteGpt(shape);
   const auto [code, record] = Decode(image);
   ASSERT_EQ(code, 0u);
   ASSERT_EQ(Count(record), 2u);

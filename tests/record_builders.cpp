@@ -36,46 +36,46 @@ Guid ParseGuid(std::string_view text) {
   return stored;
 }
 
-std::array<std::uint8_t, GeometryBufferSize> BuildGeometry(const GeometrySpec& spec) {
+std::array<std::uint8_t, GeometryBufferSize> BuildGeometry(const GeometrySpec& shape) {
   std::array<std::uint8_t, GeometryBufferSize> record{};
   std::span<std::uint8_t> r(record);
-  StoreI64(r, geometry::Cylinders, spec.cylinders);
-  StoreU32(r, geometry::MediaType, spec.mediaType);
-  StoreU32(r, geometry::TracksPerCylinder, spec.tracksPerCylinder);
-  StoreU32(r, geometry::SectorsPerTrack, spec.sectorsPerTrack);
-  StoreU32(r, geometry::BytesPerSector, spec.bytesPerSector);
-  StoreI64(r, geometry::DiskSize, spec.diskSize);
-  StoreU32(r, geometry::SizeOfPartitionInfo, spec.sizeOfPartitionInfo);
-  StoreU32(r, geometry::PartitionStyle, spec.partitionStyle);
-  if (spec.sizeOfPartitionInfo == geometry::PartitionInfoSizeMbr) {
-    StoreU32(r, geometry::MbrSignature, spec.mbrSignature);
-    StoreU32(r, geometry::MbrCheckSum, spec.mbrCheckSum);
+  StoreI64(r, geometry::Cylinders, shape.cylinders);
+  StoreU32(r, geometry::MediaType, shape.mediaType);
+  StoreU32(r, geometry::TracksPerCylinder, shape.tracksPerCylinder);
+  StoreU32(r, geometry::SectorsPerTrack, shape.sectorsPerTrack);
+  StoreU32(r, geometry::BytesPerSector, shape.bytesPerSector);
+  StoreI64(r, geometry::DiskSize, shape.diskSize);
+  StoreU32(r, geometry::SizeOfPartitionInfo, shape.sizeOfPartitionInfo);
+  StoreU32(r, geometry::PartitionStyle, shape.partitionStyle);
+  if (shape.sizeOfPartitionInfo == geometry::PartitionInfoSizeMbr) {
+    StoreU32(r, geometry::MbrSignature, shape.mbrSignature);
+    StoreU32(r, geometry::MbrCheckSum, shape.mbrCheckSum);
   } else {
-    StoreBytes(r, geometry::GptDiskId, spec.gptDiskId);
+    StoreBytes(r, geometry::GptDiskId, shape.gptDiskId);
   }
-  const std::size_t d = geometry::PartitionInfo + spec.sizeOfPartitionInfo;
-  StoreU32(r, d + geometry::DetectionType, spec.detectionType);
-  StoreU32(r, d + geometry::Int13MaxCylinders, spec.maxCylinders);
-  StoreU32(r, d + geometry::ExInt13ExCylinders, spec.exCylinders);
+  const std::size_t d = geometry::PartitionInfo + shape.sizeOfPartitionInfo;
+  StoreU32(r, d + geometry::DetectionType, shape.detectionType);
+  StoreU32(r, d + geometry::Int13MaxCylinders, shape.maxCylinders);
+  StoreU32(r, d + geometry::ExInt13ExCylinders, shape.exCylinders);
   return record;
 }
 
-std::array<std::uint8_t, LayoutBufferSize> BuildLayout(const LayoutSpec& spec) {
+std::array<std::uint8_t, LayoutBufferSize> BuildLayout(const LayoutSpec& shape) {
   std::array<std::uint8_t, LayoutBufferSize> record{};
   std::span<std::uint8_t> r(record);
-  StoreU32(r, layout::PartitionStyle, spec.style);
-  StoreU32(r, layout::PartitionCount, spec.partitionCount);
-  if (spec.style == PartitionStyleGpt) {
-    StoreBytes(r, layout::GptDiskId, spec.diskId);
-    StoreI64(r, layout::GptStartingUsableOffset, spec.startingUsableOffset);
-    StoreI64(r, layout::GptUsableLength, spec.usableLength);
-    StoreU32(r, layout::GptMaxPartitionCount, spec.maxPartitionCount);
+  StoreU32(r, layout::PartitionStyle, shape.style);
+  StoreU32(r, layout::PartitionCount, shape.partitionCount);
+  if (shape.style == PartitionStyleGpt) {
+    StoreBytes(r, layout::GptDiskId, shape.diskId);
+    StoreI64(r, layout::GptStartingUsableOffset, shape.startingUsableOffset);
+    StoreI64(r, layout::GptUsableLength, shape.usableLength);
+    StoreU32(r, layout::GptMaxPartitionCount, shape.maxPartitionCount);
   } else {
-    StoreU32(r, layout::MbrSignature, spec.mbrSignature);
-    StoreU32(r, layout::MbrCheckSum, spec.mbrCheckSum);
+    StoreU32(r, layout::MbrSignature, shape.mbrSignature);
+    StoreU32(r, layout::MbrCheckSum, shape.mbrCheckSum);
   }
-  for (std::size_t i = 0; i < spec.entries.size() && i < LayoutEntryCapacity; ++i) {
-    const EntrySpec& e = spec.entries[i];
+  for (std::size_t i = 0; i < shape.entries.size() && i < LayoutEntryCapacity; ++i) {
+    const EntrySpec& e = shape.entries[i];
     auto entryBytes = r.subspan(layout::EntryOffset(i), PartitionEntrySize);
     StoreU32(entryBytes, entry::PartitionStyle, e.style);
     StoreI64(entryBytes, entry::StartingOffset, e.startingOffset);

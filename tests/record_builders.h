@@ -35,7 +35,7 @@ struct GeometrySpec {
   std::uint32_t exCylinders = 0;
 };
 
-std::array<std::uint8_t, GeometryBufferSize> BuildGeometry(const GeometrySpec& spec);
+std::array<std::uint8_t, GeometryBufferSize> BuildGeometry(const GeometrySpec& shape);
 
 struct EntrySpec {
   std::uint32_t style = PartitionStyleMbr;
@@ -69,6 +69,6 @@ struct LayoutSpec {
   std::vector<EntrySpec> entries{};  // at most LayoutEntryCapacity
 };
 
-std::array<std::uint8_t, LayoutBufferSize> BuildLayout(const LayoutSpec& spec);
+std::array<std::uint8_t, LayoutBufferSize> BuildLayout(const LayoutSpec& shape);
 
 }  // namespace quillbrane::test
