@@ -12,12 +12,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "storage/records.h"
 
 namespace quillbrane {
 
 inline constexpr std::size_t ErrorTextCapacity = 256;
+
+// The physical drive N is named by this prefix followed by N in decimal.
+inline constexpr std::string_view PhysicalDrivePathPrefix = "\\\\.\\PhysicalDrive";
 inline constexpr std::size_t VolumeTextCapacity = 1024;
 
 // Windows GetDriveType results.

@@ -8,7 +8,6 @@
 namespace quillbrane {
 namespace {
 
-constexpr std::string_view PhysicalDrivePrefix = "\\\\.\\PhysicalDrive";
 
 // Wording of the I/O error in the fatal message.
 std::string DescribeIoError(std::uint32_t code) {
@@ -46,7 +45,7 @@ void WriteBanner(ReportWriter& report, int driveNumber) {
   const int width = driveNumber < 10 ? 19 : 20;
   const std::string dashes = RepeatChar('-', width);
   report.WriteLine(dashes);
-  report.Write(PhysicalDrivePrefix);
+  report.Write(PhysicalDrivePathPrefix);
   report.Write(FormatDecimal(driveNumber));
   report.WriteLine(":");
   report.WriteLine(dashes);
@@ -54,7 +53,7 @@ void WriteBanner(ReportWriter& report, int driveNumber) {
 
 void WriteDriveBlock(SurveyContext& context, int driveNumber) {
   WriteBanner(context.report, driveNumber);
-  const std::string path = std::string(PhysicalDrivePrefix) + FormatDecimal(driveNumber);
+  const std::string path = std::string(PhysicalDrivePathPrefix) + FormatDecimal(driveNumber);
   DriveHandle handle;
   if (!context.storage.OpenPhysicalDrive(path.c_str(), handle)) {
     WriteLastErrorLine(context, DriveOpenErrorPrefix);

@@ -34,12 +34,11 @@
 namespace quillbrane {
 namespace {
 
-constexpr std::string_view PhysicalDrivePrefix = "\\\\.\\PhysicalDrive";
 
 // The drive number of a "\\.\PhysicalDriveN" path.
 std::optional<std::size_t> ParseDriveNumber(std::string_view path) {
-  if (path.substr(0, PhysicalDrivePrefix.size()) != PhysicalDrivePrefix) return std::nullopt;
-  const std::string_view digits = path.substr(PhysicalDrivePrefix.size());
+  if (path.substr(0, PhysicalDrivePathPrefix.size()) != PhysicalDrivePathPrefix) return std::nullopt;
+  const std::string_view digits = path.substr(PhysicalDrivePathPrefix.size());
   if (digits.empty() || digits.size() > 9) return std::nullopt;
   std::size_t number = 0;
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), number);

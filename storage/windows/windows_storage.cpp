@@ -1,12 +1,6 @@
 // Storage queries answered by the Win32 storage stack: each operation is
 // one documented kernel32 or user32 call whose record lands unchanged in
 // the caller's buffer.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // Left out of <windows.h> by WIN32_LEAN_AND_MEAN.
 #include <winioctl.h>

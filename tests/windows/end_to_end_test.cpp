@@ -3,12 +3,6 @@
 // console, and a report that is well formed and agrees, drive by drive,
 // with what the platform answers to the same requests made here.
 // Built only on Windows.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <winioctl.h>
 

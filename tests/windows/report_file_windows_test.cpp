@@ -1,12 +1,6 @@
 // The report file on Windows: created or replaced, shared for reading only
 // while open, bytes written unchanged, and the system's codes on failure.
 // Built only on Windows.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -2,12 +2,6 @@
 // Windows or Wine): what the platform answers for the first drive, for
 // drives and volumes that do not exist, and how its texts reach the caller.
 // Built only on Windows.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <winioctl.h>
 
