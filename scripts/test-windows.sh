@@ -16,4 +16,7 @@ cmake -S "$here" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
   -DQUILLBRANE_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j"$jobs"
-ctest --test-dir "$build" --output-on-failure -j"$jobs"
+# Wine's server now and then drops a client as it starts ("wine client
+# error: recvmsg: Connection reset by peer"); a test that fails is run once
+# more, so only a failure that repeats fails the suite.
+ctest --test-dir "$build" --output-on-failure -j"$jobs" --repeat until-pass:2
