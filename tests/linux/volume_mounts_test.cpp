@@ -58,6 +58,51 @@ TEST(MountTableTest, ReadsTargetsRootsDevicesAndReadOnly) {
   }
 }
 
+TEST(MountTableTest, ParsesTheKernelsLinesAndSkipsOthers) {
+  const struct {
+    const char* what;
+    const char* line;
+    bool parsed;
+    const char* root;
+    const char* target;
+    const char* source;
+    bool readOnly;
+  } cases[] = {
+      {"optional tags before the dash", "36 35 98:0 /mnt1 /mnt2 rw,noatime shared:1 master:2 - ext3 /dev/root rw", true,
+       "/mnt1", "/mnt2", "/dev/root", false},
+      {"no tags", "36 35 98:0 / /a rw - ext4 /dev/sda1 rw,errors=remount-ro", true, "/", "/a", "/dev/sda1", false},
+      {"backslash, newline and space escapes", "1 2 8:1 /x\\134y /a\\012b\\040c rw - ext4 /dev/my\\040disk rw", true,
+       "/x\\y", "/a\nb c", "/dev/my disk", false},
+      {"a backslash that is no escape stays", "1 2 8:1 / /a\\9b\\77 rw - ext4 /dev/sda1 rw", true, "/", "/a\\9b\\77",
+       "/dev/sda1", false},
+      {"ro among the super options", "1 2 8:1 / /a rw,relatime - ext4 /dev/sda1 errors=continue,ro", true, "/", "/a",
+       "/dev/sda1", true},
+      {"an option that only begins with ro", "1 2 8:1 / /a rw,rootcontext=x - ext4 /dev/sda1 rw,root=1", true, "/", "/a",
+       "/dev/sda1", false},
+      {"no dash", "36 35 98:0 / /a rw shared:1 ext4 /dev/sda1 rw", false, "", "", "", false},
+      {"a field missing after the dash", "36 35 98:0 / /a rw - ext4 /dev/sda1", false, "", "", "", false},
+      {"a bad device number", "36 35 98 / /a rw - ext4 /dev/sda1 rw", false, "", "", "", false},
+      {"a bad mount id", "x 35 98:0 / /a rw - ext4 /dev/sda1 rw", false, "", "", "", false},
+      {"an empty line", "", false, "", "", "", false},
+  };
+  for (const auto& c : cases) {
+    std::vector<LinuxMount> mounts;
+    ParseMountTable(c.line, mounts);
+    ASSERT_EQ(mounts.size(), c.parsed ? 1u : 0u) << c.what;
+    if (!c.parsed) continue;
+    EXPECT_EQ(mounts[0].record.root, c.root) << c.what;
+    EXPECT_EQ(mounts[0].record.target, c.target) << c.what;
+    EXPECT_EQ(mounts[0].source, c.source) << c.what;
+    EXPECT_EQ(mounts[0].record.readOnly, c.readOnly) << c.what;
+  }
+  // Lines that cannot be read leave the others, in order.
+  std::vector<LinuxMount> mounts;
+  ParseMountTable("1 2 8:1 / /first rw - ext4 /dev/a rw\ngarbage\n3 2 8:2 / /second rw - ext4 /dev/b rw", mounts);
+  ASSERT_EQ(mounts.size(), 2u);
+  EXPECT_EQ(mounts[0].record.target, "/first");
+  EXPECT_EQ(mounts[1].record.target, "/second");
+}
+
 TEST(MountTableTest, AMissingTableIsAnError) {
   std::vector<LinuxMount> mounts(1);
   EXPECT_EQ(ReadMountTable("/nonexistent/mountinfo", mounts), 2u);
