@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev googletest
-  libblkid-dev libmount-dev
+  libblkid-dev
   util-linux fdisk gdisk e2fsprogs ntfs-3g dosfstools exfatprogs xz-utils
   clang libclang-rt-14-dev strace valgrind
   dpkg-dev man-db groff-base gzip file

@@ -14,8 +14,18 @@ add_test(NAME read_only_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/read
 set_tests_properties(read_only_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 120)
 
 # The program under valgrind memcheck (which cannot run a sanitized build).
+# valgrind watches malloc only in a dynamically linked program, so memcheck
+# runs a twin of the program linked that way when the program is static.
 if(NOT QUILLBRANE_SANITIZE)
-  add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh $<TARGET_FILE:quillbrane>
+  if(QUILLBRANE_STATIC)
+    add_executable(quillbrane_shared_libc ${PROJECT_SOURCE_DIR}/survey/main.cpp ${PROJECT_SOURCE_DIR}/survey/run_survey.cpp)
+    target_link_libraries(quillbrane_shared_libc PRIVATE quillbrane_platform quillbrane_core)
+    set(QUILLBRANE_MEMCHECK_PROGRAM quillbrane_shared_libc)
+  else()
+    set(QUILLBRANE_MEMCHECK_PROGRAM quillbrane)
+  endif()
+  add_test(NAME memcheck_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/memcheck_test.sh
+                                       $<TARGET_FILE:${QUILLBRANE_MEMCHECK_PROGRAM}>
                                        $<TARGET_FILE:write_hostile_disks>)
   set_tests_properties(memcheck_test PROPERTIES RESOURCE_LOCK loopdev SKIP_RETURN_CODE 77 TIMEOUT 300)
 endif()
