@@ -1,10 +1,15 @@
 #include "storage/linux/file_system_probe.h"
 
 #include <blkid.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
-#include <memory>
+#include <span>
+#include <string_view>
 
+#include "storage/byte_order.h"
 #include "storage/error_codes.h"
 
 namespace quillbrane {
@@ -24,9 +29,76 @@ std::string Value(blkid_probe probe, const char* name) {
   return value;
 }
 
+// libblkid's ZFS prober ("zfs_member") looks at partitions of 64 MiB or
+// more. It reads the four 256 KiB labels ZFS keeps, two at the start and two
+// at the end (aligned down to 256 KiB), and claims the range when the 128
+// one-KiB uberblock slots in the second half of each label hold four ZFS
+// magic numbers between them, in either byte order. A label it cannot read
+// whole ends its probing.
+constexpr std::string_view ZfsProberName = "zfs_member";
+constexpr std::uint64_t ZfsMinimumSize = 64ULL * 1024 * 1024;
+constexpr std::size_t ZfsLabelSize = 256 * 1024;
+constexpr std::size_t ZfsUberblocksAt = 128 * 1024;
+constexpr std::size_t ZfsUberblockSize = 1024;
+constexpr std::uint64_t ZfsMagic = 0x00bab10c;
+constexpr std::uint64_t ZfsMagicSwapped = 0x0cb1ba0000000000;
+constexpr int ZfsMagicsWanted = 4;
+
+bool ReadWhole(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t at) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(fd, buffer + done, size - done, static_cast<off_t>(at + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace
 
-std::uint32_t ProbeFileSystem(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found) {
+FileSystemProber::FileSystemProber() {
+  // The probers of file systems, in libblkid's order, without ZFS's: the
+  // probe filters by name with this list when the ZFS labels hold nothing.
+  const char* name = nullptr;
+  int usage = 0;
+  for (std::size_t i = 0; blkid_superblocks_get_name(i, &name, &usage) == 0; ++i) {
+    if ((usage & BLKID_USAGE_FILESYSTEM) != 0 && name != nullptr && name != ZfsProberName) {
+      withoutZfs_.push_back(const_cast<char*>(name));
+    }
+  }
+  withoutZfs_.push_back(nullptr);
+}
+
+FileSystemProber::~FileSystemProber() = default;
+
+// Whether libblkid's ZFS prober could claim bytes [offset, offset + length)
+// of `fd`. It reads every label into fresh memory it clears first, for
+// every partition: most of a survey's memory traffic when no partition
+// holds ZFS. Here the labels are read into one buffer kept for the run; only
+// when all four read whole and hold fewer than four magic numbers is the
+// answer no, and the prober left out of the probe, which then finds what it
+// would have found with it. Any doubt leaves the prober in.
+bool FileSystemProber::MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t length) {
+  if (length < ZfsMinimumSize) return false;  // libblkid skips the prober itself
+  if (!label_) label_ = std::make_unique<std::uint8_t[]>(ZfsLabelSize);
+  const std::span<const std::uint8_t> label(label_.get(), ZfsLabelSize);
+  const std::uint64_t align = length % ZfsLabelSize;
+  const std::uint64_t labels[] = {0, ZfsLabelSize, length - 2 * ZfsLabelSize - align,
+                                  length - ZfsLabelSize - align};
+  int magics = 0;
+  for (const std::uint64_t at : labels) {
+    if (!ReadWhole(fd, label_.get(), ZfsLabelSize, offset + at)) return true;
+    for (std::size_t slot = ZfsUberblocksAt; slot < ZfsLabelSize; slot += ZfsUberblockSize) {
+      const std::uint64_t magic = LoadU64(label, slot);
+      if (magic == ZfsMagic || magic == ZfsMagicSwapped) ++magics;
+    }
+    if (magics >= ZfsMagicsWanted) return true;
+  }
+  return false;
+}
+
+std::uint32_t FileSystemProber::Probe(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found) {
   constexpr auto Max = static_cast<std::uint64_t>(std::numeric_limits<blkid_loff_t>::max());
   if (length == 0 || offset > Max || length > Max - offset) return ErrorUnrecognizedVolume;
   std::unique_ptr<blkid_struct_probe, ProbeDeleter> probe(blkid_new_probe());
@@ -40,7 +112,11 @@ std::uint32_t ProbeFileSystem(int fd, std::uint64_t offset, std::uint64_t length
   blkid_probe_enable_superblocks(pr, 1);
   blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID |
                                             BLKID_SUBLKS_VERSION);
-  blkid_probe_filter_superblocks_usage(pr, BLKID_FLTR_ONLYIN, BLKID_USAGE_FILESYSTEM);
+  if (MayHoldZfs(fd, offset, length)) {
+    blkid_probe_filter_superblocks_usage(pr, BLKID_FLTR_ONLYIN, BLKID_USAGE_FILESYSTEM);
+  } else {
+    blkid_probe_filter_superblocks_type(pr, BLKID_FLTR_ONLYIN, withoutZfs_.data());
+  }
   // 0: one file system; 1: none; -2: several claim the range; -1: error.
   switch (blkid_do_safeprobe(pr)) {
     case 0: break;
@@ -54,6 +130,11 @@ std::uint32_t ProbeFileSystem(int fd, std::uint64_t offset, std::uint64_t length
   found.uuid = Value(pr, "UUID");
   found.label = Value(pr, "LABEL");
   return 0;
+}
+
+std::uint32_t ProbeFileSystem(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found) {
+  FileSystemProber prober;
+  return prober.Probe(fd, offset, length, found);
 }
 
 }  // namespace quillbrane

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace quillbrane {
 
@@ -14,11 +16,30 @@ struct ProbedFileSystem {
   std::string label;    // LABEL
 };
 
-// Probes bytes [offset, offset + length) of the disk or image file open as
-// `fd` for one file system (superblocks only, file-system usage only, other
-// signatures left aside). Returns 0 with `found` filled; 1005 when there is
-// no file system or more than one claims the range; 1117 when probing
-// itself fails.
+// Probes byte ranges of disks for one file system each (superblocks only,
+// file-system usage only, other signatures left aside). One prober serves a
+// whole run: it keeps the buffer of its ZFS label check.
+class FileSystemProber {
+ public:
+  FileSystemProber();
+  ~FileSystemProber();
+  FileSystemProber(const FileSystemProber&) = delete;
+  FileSystemProber& operator=(const FileSystemProber&) = delete;
+
+  // Probes bytes [offset, offset + length) of the disk or image file open
+  // as `fd`. Returns 0 with `found` filled; 1005 when there is no file
+  // system or more than one claims the range; 1117 when probing itself
+  // fails.
+  std::uint32_t Probe(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found);
+
+ private:
+  bool MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t length);
+
+  std::unique_ptr<std::uint8_t[]> label_;  // one ZFS label, read here
+  std::vector<char*> withoutZfs_;          // file-system probers but ZFS, NULL-ended
+};
+
+// One probe with a prober of its own.
 std::uint32_t ProbeFileSystem(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found);
 
 }  // namespace quillbrane

@@ -176,7 +176,7 @@ class LinuxStorage final : public StorageQueries {
     const int fd = openFd >= 0 ? openFd : ownFd.get();
     if (fd < 0) return Fail(WindowsErrorFromErrno(errno));
     ProbedFileSystem found;
-    if (const std::uint32_t code = ProbeFileSystem(fd, volume->extent.offset, volume->extent.length, found);
+    if (const std::uint32_t code = prober_.Probe(fd, volume->extent.offset, volume->extent.length, found);
         code != 0) {
       return Fail(code);
     }
@@ -328,6 +328,7 @@ class LinuxStorage final : public StorageQueries {
   }
 
   LinuxRoots roots_;
+  FileSystemProber prober_;
   std::optional<std::vector<LinuxDrive>> drives_;
   std::optional<std::vector<IndexedVolume>> volumes_;
   std::vector<std::unique_ptr<DecodedLayout>> layouts_;  // by drive number

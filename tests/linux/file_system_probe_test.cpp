@@ -161,5 +161,84 @@ TEST_F(FileSystemProbeTest, OnlyThePartitionsOwnBytesCount) {
   close(fd);
 }
 
+// ZFS: the survey checks the four ZFS labels itself and leaves libblkid's
+// ZFS prober out when they hold fewer than four uberblock magic numbers.
+// Each case must still give what blkid itself finds in the same bytes.
+TEST(ZfsLabelTest, TheProbeFindsWhatBlkidFinds) {
+  char pattern[] = "/tmp/quillbrane-zfs-XXXXXX";
+  const fs::path dir = mkdtemp(pattern);
+  const fs::path disk = dir / "disk.img";
+  constexpr std::uint64_t Start = 1 * MiB;
+  // Not a multiple of 256 KiB: the end labels are aligned down.
+  constexpr std::uint64_t Length = 80 * MiB + 100 * 1024;
+  constexpr std::uint64_t Align = Length % (256 * 1024);
+  constexpr std::uint64_t Labels[4] = {0, 256 * 1024, Length - 512 * 1024 - Align, Length - 256 * 1024 - Align};
+  struct Magic {
+    int label;
+    int slot;  // of the 128 one-KiB uberblock slots
+    bool bigEndian;
+  };
+  const struct {
+    const char* what;
+    bool ext4;
+    std::uint64_t length;
+    std::vector<Magic> magics;
+    std::uint32_t code;
+    const char* type;
+  } cases[] = {
+      {"no magic number", false, Length, {}, 1005, ""},
+      {"four in the first label", false, Length, {{0, 0, false}, {0, 1, false}, {0, 5, false}, {0, 127, false}}, 0,
+       "zfs_member"},
+      {"three, one in each of three labels", false, Length, {{0, 3, false}, {2, 3, true}, {3, 3, false}}, 1005, ""},
+      {"four across the end labels, both byte orders", false, Length,
+       {{2, 0, false}, {2, 9, true}, {3, 0, true}, {3, 64, false}}, 0, "zfs_member"},
+      {"one in each label", false, Length, {{0, 2, false}, {1, 2, false}, {2, 2, false}, {3, 2, false}}, 0,
+       "zfs_member"},
+      {"a magic number outside the uberblock slots", false, Length,
+       {{0, -1, false}, {1, 0, false}, {2, 0, false}, {3, 0, false}}, 1005, ""},
+      {"ext4 and three in the end labels", true, Length, {{2, 0, false}, {3, 0, false}, {3, 1, false}}, 0, "ext4"},
+      {"ext4 and four in the end labels: two claim the range", true, Length,
+       {{2, 0, false}, {2, 1, false}, {3, 0, false}, {3, 1, false}}, 1005, ""},
+      {"four in the first label of a range under 64 MiB", false, 63 * MiB,
+       {{0, 0, false}, {0, 1, false}, {0, 2, false}, {0, 3, false}}, 1005, ""},
+  };
+  bool haveExt4 = HaveTool("mkfs.ext4");
+  for (const auto& c : cases) {
+    if (c.ext4 && !haveExt4) continue;
+    fs::remove(disk);
+    test::MakeSparseFile(disk, Start + Length + 1 * MiB);
+    if (c.ext4) {
+      bool ok = false;
+      RunCommand("mkfs.ext4 -q -F -E offset=" + std::to_string(Start) + " " + disk.string() + " " +
+                     std::to_string(c.length / 1024) + "k",
+                 ok);
+      ASSERT_TRUE(ok) << c.what;
+    }
+    for (const Magic& m : c.magics) {
+      // Slot -1: the first half of the label, where no uberblock is.
+      const std::uint64_t at = Start + Labels[m.label] + (m.slot < 0 ? 64 * 1024 : 128 * 1024 + m.slot * 1024ULL);
+      std::vector<std::uint8_t> bytes = {0x0c, 0xb1, 0xba, 0x00, 0x00, 0x00, 0x00, 0x00};
+      if (m.bigEndian) std::reverse(bytes.begin(), bytes.end());
+      test::PatchFile(disk, at, bytes);
+    }
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ProbedFileSystem found;
+    EXPECT_EQ(ProbeFileSystem(fd, Start, c.length, found), c.code) << c.what;
+    EXPECT_EQ(found.type, c.type) << c.what;
+    close(fd);
+    // blkid's own verdict on the same bytes: exit status 0 with a type,
+    // 2 for nothing, 8 for an ambivalent result.
+    bool ok = false;
+    const std::string command = "blkid -p -O " + std::to_string(Start) + " -S " + std::to_string(c.length) +
+                                " -o value -s TYPE " + disk.string() + " 2>/dev/null; echo \" $?\"";
+    std::string blkid = RunCommand(command, ok);
+    blkid.erase(std::remove(blkid.begin(), blkid.end(), '\n'), blkid.end());
+    const std::string expected = c.code == 0 ? std::string(c.type) + " 0" : (c.ext4 ? " 8" : " 2");
+    EXPECT_EQ(blkid, expected) << c.what;
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace quillbrane
