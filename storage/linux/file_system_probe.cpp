@@ -15,10 +15,6 @@
 namespace quillbrane {
 namespace {
 
-struct ProbeDeleter {
-  void operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
-};
-
 std::string Value(blkid_probe probe, const char* name) {
   const char* data = nullptr;
   std::size_t size = 0;
@@ -57,20 +53,42 @@ bool ReadWhole(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t at)
 
 }  // namespace
 
-FileSystemProber::FileSystemProber() {
-  // The probers of file systems, in libblkid's order, without ZFS's: the
-  // probe filters by name with this list when the ZFS labels hold nothing.
+FileSystemProber::FileSystemProber() = default;
+FileSystemProber::~FileSystemProber() = default;
+
+void FileSystemProber::ProbeDeleter::operator()(blkid_struct_probe* probe) const { blkid_free_probe(probe); }
+
+// The probe for ranges where ZFS may be, or for the others; made at its
+// first use. NULL when libblkid cannot make one.
+blkid_struct_probe* FileSystemProber::ProbeFor(bool zfs) {
+  Probe_& slot = zfs ? withZfs_ : withoutZfs_;
+  if (slot) return slot.get();
+  slot.reset(blkid_new_probe());
+  blkid_probe pr = slot.get();
+  if (pr == nullptr) return nullptr;
+  blkid_probe_enable_partitions(pr, 0);
+  blkid_probe_enable_topology(pr, 0);
+  blkid_probe_enable_superblocks(pr, 1);
+  blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID |
+                                            BLKID_SUBLKS_VERSION);
+  if (zfs) {
+    blkid_probe_filter_superblocks_usage(pr, BLKID_FLTR_ONLYIN, BLKID_USAGE_FILESYSTEM);
+    return pr;
+  }
+  // The file-system probers in libblkid's order, ZFS's left out. (A filter
+  // by usage and one by name cannot be combined: each replaces the other.)
+  std::vector<char*> names;
   const char* name = nullptr;
   int usage = 0;
   for (std::size_t i = 0; blkid_superblocks_get_name(i, &name, &usage) == 0; ++i) {
     if ((usage & BLKID_USAGE_FILESYSTEM) != 0 && name != nullptr && name != ZfsProberName) {
-      withoutZfs_.push_back(const_cast<char*>(name));
+      names.push_back(const_cast<char*>(name));
     }
   }
-  withoutZfs_.push_back(nullptr);
+  names.push_back(nullptr);
+  blkid_probe_filter_superblocks_type(pr, BLKID_FLTR_ONLYIN, names.data());
+  return pr;
 }
-
-FileSystemProber::~FileSystemProber() = default;
 
 // Whether libblkid's ZFS prober could claim bytes [offset, offset + length)
 // of `fd`. It reads every label into fresh memory it clears first, for
@@ -101,21 +119,12 @@ bool FileSystemProber::MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t le
 std::uint32_t FileSystemProber::Probe(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found) {
   constexpr auto Max = static_cast<std::uint64_t>(std::numeric_limits<blkid_loff_t>::max());
   if (length == 0 || offset > Max || length > Max - offset) return ErrorUnrecognizedVolume;
-  std::unique_ptr<blkid_struct_probe, ProbeDeleter> probe(blkid_new_probe());
-  if (!probe) return ErrorIoDevice;
-  blkid_probe pr = probe.get();
+  // Setting the device resets the probe's buffers, values and position;
+  // its chains and filters stay as made.
+  blkid_probe pr = ProbeFor(MayHoldZfs(fd, offset, length));
+  if (pr == nullptr) return ErrorIoDevice;
   if (blkid_probe_set_device(pr, fd, static_cast<blkid_loff_t>(offset), static_cast<blkid_loff_t>(length)) != 0) {
     return ErrorIoDevice;
-  }
-  blkid_probe_enable_partitions(pr, 0);
-  blkid_probe_enable_topology(pr, 0);
-  blkid_probe_enable_superblocks(pr, 1);
-  blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID |
-                                            BLKID_SUBLKS_VERSION);
-  if (MayHoldZfs(fd, offset, length)) {
-    blkid_probe_filter_superblocks_usage(pr, BLKID_FLTR_ONLYIN, BLKID_USAGE_FILESYSTEM);
-  } else {
-    blkid_probe_filter_superblocks_type(pr, BLKID_FLTR_ONLYIN, withoutZfs_.data());
   }
   // 0: one file system; 1: none; -2: several claim the range; -1: error.
   switch (blkid_do_safeprobe(pr)) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct blkid_struct_probe;
+
 namespace quillbrane {
 
 // blkid's values for a file system; each empty when blkid gives none.
@@ -18,7 +20,9 @@ struct ProbedFileSystem {
 
 // Probes byte ranges of disks for one file system each (superblocks only,
 // file-system usage only, other signatures left aside). One prober serves a
-// whole run: it keeps the buffer of its ZFS label check.
+// whole run: it keeps its two libblkid probes, set up once (building a
+// probe's filter compares every prober's name with every name in the
+// filter), and the buffer of its ZFS label check.
 class FileSystemProber {
  public:
   FileSystemProber();
@@ -33,10 +37,17 @@ class FileSystemProber {
   std::uint32_t Probe(int fd, std::uint64_t offset, std::uint64_t length, ProbedFileSystem& found);
 
  private:
+  struct ProbeDeleter {
+    void operator()(blkid_struct_probe* probe) const;
+  };
+  using Probe_ = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
+
   bool MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t length);
+  blkid_struct_probe* ProbeFor(bool zfs);
 
   std::unique_ptr<std::uint8_t[]> label_;  // one ZFS label, read here
-  std::vector<char*> withoutZfs_;          // file-system probers but ZFS, NULL-ended
+  Probe_ withZfs_;                         // every file-system prober
+  Probe_ withoutZfs_;                      // all of them but ZFS's
 };
 
 // One probe with a prober of its own.

@@ -125,6 +125,45 @@ TEST_F(FileSystemProbeTest, FindsEachFileSystemInItsPartition) {
   close(fd);
 }
 
+// The survey keeps one prober for the run. Whatever it probed before, found
+// or failed, each range gives what a fresh prober gives.
+TEST_F(FileSystemProbeTest, OneProberAnswersEveryRangeAsAFreshOneDoes) {
+  if (!HaveTool("mkfs.ext4") || !HaveTool("mkfs.vfat")) GTEST_SKIP() << "mkfs.ext4 or mkfs.vfat missing";
+  std::string skipped;
+  ASSERT_TRUE(Make({"ext4", "mkfs.ext4", "mkfs.ext4 -q -F -L first", 1 * MiB, 16 * MiB, "", "", "", ""}, skipped));
+  ASSERT_TRUE(Make({"FAT32", "mkfs.vfat", "mkfs.vfat -F 32 -s 1 -n SECOND", 17 * MiB, 36 * MiB, "", "", "", ""},
+                   skipped));
+  const struct {
+    std::uint64_t offset, length;
+  } ranges[] = {
+      {1 * MiB, 16 * MiB},    // ext4
+      {101 * MiB, 4 * MiB},   // nothing
+      {17 * MiB, 36 * MiB},   // FAT32
+      {200 * MiB, 4 * MiB},   // past the end: cannot be read
+      {0, 112 * MiB},         // the whole image, 64 MiB or more: ZFS labels checked
+      {1 * MiB, 16 * MiB},    // ext4 again
+  };
+  const int fd = open(disk_.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  FileSystemProber shared;
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t k = 0; k < std::size(ranges); ++k) {
+      const auto& r = ranges[round == 0 ? k : std::size(ranges) - 1 - k];
+      ProbedFileSystem fresh, reused;
+      const std::uint32_t freshCode = ProbeFileSystem(fd, r.offset, r.length, fresh);
+      EXPECT_EQ(shared.Probe(fd, r.offset, r.length, reused), freshCode) << r.offset << "+" << r.length;
+      EXPECT_EQ(reused.type, fresh.type) << r.offset << "+" << r.length;
+      EXPECT_EQ(reused.label, fresh.label) << r.offset << "+" << r.length;
+      EXPECT_EQ(reused.uuid, fresh.uuid) << r.offset << "+" << r.length;
+      EXPECT_EQ(reused.version, fresh.version) << r.offset << "+" << r.length;
+    }
+  }
+  ProbedFileSystem found;
+  ASSERT_EQ(shared.Probe(fd, 17 * MiB, 36 * MiB, found), 0u);
+  EXPECT_EQ(found.label, "SECOND");
+  close(fd);
+}
+
 TEST_F(FileSystemProbeTest, NoFileSystemInTheRangeFails) {
   const int fd = open(disk_.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
