@@ -1,16 +1,13 @@
 #include "storage/linux/file_system_probe.h"
 
 #include <blkid.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <limits>
 #include <span>
 #include <string_view>
 
 #include "storage/byte_order.h"
 #include "storage/error_codes.h"
+#include "storage/linux/fd_disk.h"
 
 namespace quillbrane {
 namespace {
@@ -40,17 +37,6 @@ constexpr std::uint64_t ZfsMagic = 0x00bab10c;
 constexpr std::uint64_t ZfsMagicSwapped = 0x0cb1ba0000000000;
 constexpr int ZfsMagicsWanted = 4;
 
-bool ReadWhole(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t at) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = pread(fd, buffer + done, size - done, static_cast<off_t>(at + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 FileSystemProber::FileSystemProber() = default;
@@ -61,7 +47,7 @@ void FileSystemProber::ProbeDeleter::operator()(blkid_struct_probe* probe) const
 // The probe for ranges where ZFS may be, or for the others; made at its
 // first use. NULL when libblkid cannot make one.
 blkid_struct_probe* FileSystemProber::ProbeFor(bool zfs) {
-  Probe_& slot = zfs ? withZfs_ : withoutZfs_;
+  OwnedProbe& slot = zfs ? withZfs_ : withoutZfs_;
   if (slot) return slot.get();
   slot.reset(blkid_new_probe());
   blkid_probe pr = slot.get();
@@ -100,13 +86,14 @@ blkid_struct_probe* FileSystemProber::ProbeFor(bool zfs) {
 bool FileSystemProber::MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t length) {
   if (length < ZfsMinimumSize) return false;  // libblkid skips the prober itself
   if (!label_) label_ = std::make_unique<std::uint8_t[]>(ZfsLabelSize);
-  const std::span<const std::uint8_t> label(label_.get(), ZfsLabelSize);
+  const std::span<std::uint8_t> label(label_.get(), ZfsLabelSize);
+  FdDiskSource range(fd, offset + length);
   const std::uint64_t align = length % ZfsLabelSize;
   const std::uint64_t labels[] = {0, ZfsLabelSize, length - 2 * ZfsLabelSize - align,
                                   length - ZfsLabelSize - align};
   int magics = 0;
   for (const std::uint64_t at : labels) {
-    if (!ReadWhole(fd, label_.get(), ZfsLabelSize, offset + at)) return true;
+    if (range.ReadAt(offset + at, label) != 0) return true;
     for (std::size_t slot = ZfsUberblocksAt; slot < ZfsLabelSize; slot += ZfsUberblockSize) {
       const std::uint64_t magic = LoadU64(label, slot);
       if (magic == ZfsMagic || magic == ZfsMagicSwapped) ++magics;

@@ -40,14 +40,14 @@ class FileSystemProber {
   struct ProbeDeleter {
     void operator()(blkid_struct_probe* probe) const;
   };
-  using Probe_ = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
+  using OwnedProbe = std::unique_ptr<blkid_struct_probe, ProbeDeleter>;
 
   bool MayHoldZfs(int fd, std::uint64_t offset, std::uint64_t length);
   blkid_struct_probe* ProbeFor(bool zfs);
 
   std::unique_ptr<std::uint8_t[]> label_;  // one ZFS label, read here
-  Probe_ withZfs_;                         // every file-system prober
-  Probe_ withoutZfs_;                      // all of them but ZFS's
+  OwnedProbe withZfs_;                      // every file-system prober
+  OwnedProbe withoutZfs_;                   // all of them but ZFS's
 };
 
 // One probe with a prober of its own.
